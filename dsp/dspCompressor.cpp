@@ -16,7 +16,6 @@ constexpr float kDefaultDecayTime = 1.0f;
 constexpr float kDefaultThresholdDB = -12.0f;
 constexpr float kDefaultRatio = 2.0f;
 constexpr float kDecibelLimit = 400.0f; // keeps 10^(dB/10) finite and non-zero
-constexpr std::size_t kLookBackReach = 50;
 
 // The properties come straight from a dialog or the settings; whatever they hold, the
 // coefficients stay finite, the attack factor at least 1 and the decay factor at most 1.
@@ -34,6 +33,35 @@ float sanitizedDecibels(float db, float fallback) {
     return std::clamp(db, -kDecibelLimit, kDecibelLimit);
 }
 
+// G(e) = (threshold / e)^exponent above the threshold, 1 below, in double precision, which is
+// far more exact than the 24 bits any output format keeps. The exponents of the usual ratios
+// 2 and 1 need no power function at all.
+class GainLaw {
+public:
+    GainLaw(double threshold, double exponent)
+        : m_threshold(threshold)
+        , m_logThreshold(std::log(threshold))
+        , m_exponent(exponent) {}
+
+    double operator()(double e) const {
+        if (!(e > m_threshold)) {
+            return 1.0;
+        }
+        if (m_exponent == 0.5) {
+            return std::sqrt(m_threshold / e);
+        }
+        if (m_exponent == 1.0) {
+            return m_threshold / e;
+        }
+        return std::exp(m_exponent * (m_logThreshold - std::log(e)));
+    }
+
+private:
+    double m_threshold;
+    double m_logThreshold;
+    double m_exponent;
+};
+
 } // namespace
 
 TDCCompressor::TDCCompressor() = default;
@@ -49,7 +77,16 @@ void TDCCompressor::UpdateCoefficients(double samplesPerSecond) {
     const double decay = sanitizedTime(DecayTime(), kDefaultDecayTime);
     m_thresholdLevel = std::pow(10.0, sanitizedDecibels(ThresholdDB(), kDefaultThresholdDB) / 10.0);
     m_makeupGain = std::pow(10.0, sanitizedDecibels(GainDB(), 0.0f) / 20.0);
-    m_attackFactor = std::exp(-std::log(kFloor) / (samplesPerSecond * attack + 0.5));
+    const double attackFactor = std::exp(-std::log(kFloor) / (samplesPerSecond * attack + 0.5));
+    if (attackFactor != m_attackFactor) {
+        m_attackFactor = attackFactor;
+        m_rampUp[0] = 1.0;
+        m_rampDown[0] = 1.0;
+        for (std::size_t k = 1; k < m_rampUp.size(); ++k) {
+            m_rampUp[k] = m_rampUp[k - 1] * attackFactor;
+            m_rampDown[k] = m_rampDown[k - 1] / attackFactor;
+        }
+    }
     m_decayFactor = std::exp(std::log(kFloor) / (samplesPerSecond * decay + 0.5));
 }
 
@@ -103,10 +140,9 @@ void TDCCompressor::ProcessChunk(std::uint8_t* data, std::size_t count) {
 
     const float ratio = Ratio();
     const double exponent = 1.0 / double(std::isnan(ratio) ? kDefaultRatio : ratio);
+    const GainLaw law(m_thresholdLevel, exponent);
     for (std::size_t j = 0; j < count; ++j) {
-        const double e = m_envelope[j];
-        const double gain = e > m_thresholdLevel ? std::pow(m_thresholdLevel / e, exponent) : 1.0;
-        float y = float(m_samples[j] * gain * m_makeupGain);
+        float y = float(m_samples[j] * law(m_envelope[j]) * m_makeupGain);
         y = std::isnan(y) ? 0.0f : ClipFloat(y); // 0 x infinite gain
         if constexpr (std::is_same_v<S, Float32Sample>) {
             S::Store(data + j * S::kBytes, y);
@@ -153,32 +189,32 @@ void TDCCompressor::FollowEnvelope(std::size_t count) {
 
 // The level rose faster than the attack allows: raise the envelope of up to 48 earlier
 // samples of this chunk along the attack ramp that ends at `level`, so that their gain
-// already falls before the onset.
+// already falls before the onset. The walk first looks for the point where the ramp meets
+// the earlier envelope, then writes once; the ramp's steps come from the power tables.
 void TDCCompressor::LookBack(std::size_t j, float level) {
+    double* envelope = m_envelope.data();
     const std::size_t reach = std::min(j, kLookBackReach);
     if (reach <= 1) {
-        m_envelope[j] = level;
+        envelope[j] = level;
         return;
     }
-    double ramp = level / m_attackFactor;
-    std::size_t p = j - 1;
-    for (std::size_t step = 0; step + 2 < reach; ++step) {
-        if (float(m_envelope[p]) >= float(ramp)) {
-            m_envelope[j] = level; // the ramp meets the earlier envelope
-            return;
-        }
-        m_envelope[p] = ramp;
-        ramp /= m_attackFactor;
-        --p;
+    const std::size_t steps = reach - 2;
+    std::size_t s = 1;
+    while (s <= steps && float(envelope[j - s]) < float(level * m_rampDown[s])) {
+        ++s;
     }
-    if (float(m_envelope[p]) >= float(ramp)) {
-        m_envelope[j] = level;
+    if (s <= steps || float(envelope[j - s]) >= float(level * m_rampDown[s])) {
+        for (std::size_t t = 1; t < s; ++t) {
+            envelope[j - t] = level * m_rampDown[t];
+        }
+        envelope[j] = level;
         return;
     }
     // The ramp is longer than the reach: climb from the last untouched value instead, which
     // leaves this sample's envelope below the level.
-    for (std::size_t q = p + 1; q <= j; ++q) {
-        m_envelope[q] = m_envelope[q - 1] * m_attackFactor;
+    const double base = envelope[j - s];
+    for (std::size_t k = 1; k <= s; ++k) {
+        envelope[j - s + k] = base * m_rampUp[k];
     }
 }
 

@@ -97,9 +97,12 @@ private:
     double m_squareSum = 0.0;
     double m_thresholdLevel = 0.0;
     double m_makeupGain = 1.0;
-    double m_attackFactor = 1.0;
+    double m_attackFactor = 0.0;
     double m_decayFactor = 1.0;
     std::array<double, kWindowLength> m_squares{};
+    static constexpr std::size_t kLookBackReach = 50;
+    std::array<double, kLookBackReach> m_rampUp{};   // AttackFactor^k
+    std::array<double, kLookBackReach> m_rampDown{}; // AttackFactor^-k
     double m_lastEnvelope = 0.0;
     std::vector<double> m_envelope; // per sample of the current chunk; grows, never shrinks
     std::vector<double> m_samples;  // the current chunk normalised to +-1
