@@ -123,8 +123,7 @@ bool TDCEqualizer::Process(void* buffer, std::uint32_t size, std::uint32_t bits,
     if (!Enabled() || format == SampleFormat::Unsupported || channels == 0 || buffer == nullptr) {
         return false;
     }
-    const int filtered =
-        std::min<int>(int(std::min<std::uint32_t>(channels, kMaxChannels)), kMaxChannels);
+    const int filtered = int(std::min<std::uint32_t>(channels, kMaxChannels));
     ApplyRequests(Seperate() ? filtered : 1);
 
     const std::uint64_t frames = SampleSize();
