@@ -109,10 +109,13 @@ void BM_Equalizer(benchmark::State& state) {
     });
 }
 
+// The ratio is the third argument: 2 (the usual value, whose gain law is a square root) or
+// another one, which needs the general power.
 void BM_Compressor(benchmark::State& state) {
     const auto format = Format(state.range(0));
     dsp::TDCCompressor compressor;
     compressor.setEnabled(true);
+    compressor.setRatio(float(state.range(2)));
     compressor.setThresholdDB(-30.0f); // the whole signal is above the threshold
     runBlocks(state, format, [&](std::vector<std::uint8_t>& block) {
         compressor.Process(block.data(), std::uint32_t(block.size()), kRate,
@@ -254,7 +257,14 @@ void formatsAndBlocks(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_Equalizer)->Apply(formatsAndBlocks);
 BENCHMARK(BM_GstEqualizer10Bands)->Apply(formatsAndBlocks);
-BENCHMARK(BM_Compressor)->Apply(formatsAndBlocks);
+BENCHMARK(BM_Compressor)->Apply([](benchmark::internal::Benchmark* b) {
+    b->ArgNames({"f32", "frames", "ratio"});
+    for (int ratio : {2, 3})
+        for (int format : {kS16, kF32})
+            for (int frames : {1152, 16384})
+                b->Args({format, frames, ratio});
+    b->MeasureProcessCPUTime()->Unit(benchmark::kMicrosecond);
+});
 BENCHMARK(BM_GstAudioDynamicCompressor)->Apply(formatsAndBlocks);
 BENCHMARK(BM_GstPassThrough)->Apply(formatsAndBlocks);
 

@@ -303,4 +303,18 @@ TEST(Compressor, AllocatesNothingOnceItsBuffersHaveGrown) {
     EXPECT_EQ(alloc::count(), before);
 }
 
+TEST(Compressor, MessagePumpRunsAfterEachChunkWhenAsked) {
+    TDCCompressor c;
+    setUp(c);
+    int pumped = 0;
+    c.setMessagePump([&] { ++pumped; });
+    c.setSampleSize(100);
+    const pcm::Format& f = pcm::kFormats[1];
+    auto block = pcm::encode(f, std::vector<double>(2 * 450, 0.1));
+    process(c, f, block);
+    EXPECT_EQ(pumped, 0);
+    c.setProcessMessages(true);
+    process(c, f, block);
+    EXPECT_EQ(pumped, 5); // 100, 100, 100, 100, 50 frames
+}
 } // namespace

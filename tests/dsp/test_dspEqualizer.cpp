@@ -372,4 +372,17 @@ TEST(Equalizer, AllocatesNothingWhileProcessing) {
     EXPECT_EQ(alloc::count(), before);
 }
 
+TEST(Equalizer, MessagePumpRunsAfterEachChunkWhenAsked) {
+    TDCEqualizer eq;
+    enable(eq);
+    int pumped = 0;
+    eq.setMessagePump([&] { ++pumped; });
+    eq.setSampleSize(1000);
+    auto block = pcm::encode(kFloat, std::vector<double>(2 * 2500, 0.1));
+    process(eq, kFloat, block, kStereo);
+    EXPECT_EQ(pumped, 0);
+    eq.setProcessMessages(true);
+    process(eq, kFloat, block, kStereo);
+    EXPECT_EQ(pumped, 3); // 1000, 1000, 500 frames
+}
 } // namespace
