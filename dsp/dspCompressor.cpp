@@ -98,19 +98,12 @@ bool TDCCompressor::Process(void* buffer, std::uint32_t size, std::uint32_t samp
     }
     UpdateCoefficients(double(sampleRate) * channels);
 
-    const std::uint64_t frames = SampleSize();
-    const std::uint64_t chunk = frames == 0 ? size : std::uint64_t(bits / 8) * frames * channels;
-    const std::size_t piece = std::size_t(std::min<std::uint64_t>(chunk, size));
     auto* data = static_cast<std::uint8_t*>(buffer);
     return VisitSampleFormat(format, [&](auto sample) {
         using S = decltype(sample);
-        for (std::size_t offset = 0; offset < size; offset += piece) {
-            const std::size_t length = std::min<std::size_t>(piece, size - offset);
-            ProcessChunk<S>(data + offset, length / S::kBytes);
-            if (ProcessMessages() && m_messagePump) {
-                m_messagePump();
-            }
-        }
+        ForEachChunk(data, size, S::kBytes * channels, [&](std::uint8_t* chunk, std::size_t bytes) {
+            ProcessChunk<S>(chunk, bytes / S::kBytes);
+        });
     });
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "dsp/dspBlockChunker.h"
 #include "dsp/dspTypes.h"
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace dsp {
@@ -21,7 +21,7 @@ namespace dsp {
 //
 // Threads: Process runs on the streaming thread. The properties are written on the UI thread
 // without a lock (each is one atomic value) and read once at the start of each chunk.
-class TDCCompressor {
+class TDCCompressor : public BlockChunker {
 public:
     static constexpr int kWindowLength = 100;
     static constexpr double kFloor = 0.001;
@@ -30,15 +30,6 @@ public:
 
     bool Enabled() const { return m_enabled.load(std::memory_order_relaxed); }
     void setEnabled(bool value) { m_enabled.store(value, std::memory_order_relaxed); }
-    bool ProcessMessages() const { return m_processMessages.load(std::memory_order_relaxed); }
-    void setProcessMessages(bool value) {
-        m_processMessages.store(value, std::memory_order_relaxed);
-    }
-    // Frames per chunk; 0 processes the whole block at once.
-    std::uint32_t SampleSize() const { return m_sampleSize.load(std::memory_order_relaxed); }
-    void setSampleSize(std::uint32_t value) {
-        m_sampleSize.store(value, std::memory_order_relaxed);
-    }
     // Seconds.
     float AttackTime() const { return m_attackTime.load(std::memory_order_relaxed); }
     void SetAttackTime(float value);
@@ -51,10 +42,6 @@ public:
     // Make-up gain in dB.
     float GainDB() const { return m_gainDB.load(std::memory_order_relaxed); }
     void setGainDB(float value) { m_gainDB.store(value, std::memory_order_relaxed); }
-
-    // Called between chunks while ProcessMessages is set (streaming thread). Set it before
-    // the stream starts.
-    void setMessagePump(std::function<void()> pump) { m_messagePump = std::move(pump); }
 
     // Compresses `size` bytes of interleaved samples in place (streaming thread). Returns
     // false when the block was left untouched: disabled, no channels, or a sample format
@@ -83,14 +70,11 @@ private:
     void LookBack(std::size_t j, float level);
 
     std::atomic<bool> m_enabled{false};
-    std::atomic<bool> m_processMessages{false};
-    std::atomic<std::uint32_t> m_sampleSize{8192};
     std::atomic<float> m_attackTime{0.2f};
     std::atomic<float> m_decayTime{1.0f};
     std::atomic<float> m_thresholdDB{-12.0f};
     std::atomic<float> m_ratio{2.0f};
     std::atomic<float> m_gainDB{0.0f};
-    std::function<void()> m_messagePump;
 
     // Streaming thread only.
     int m_windowIndex = 0;

@@ -126,18 +126,12 @@ bool TDCEqualizer::Process(void* buffer, std::uint32_t size, std::uint32_t bits,
     const int filtered = int(std::min<std::uint32_t>(channels, kMaxChannels));
     ApplyRequests(Seperate() ? filtered : 1);
 
-    const std::uint64_t frames = SampleSize();
-    const std::uint64_t chunk = frames == 0 ? size : std::uint64_t(bits / 8) * frames * channels;
-    const std::size_t piece = std::size_t(std::min<std::uint64_t>(chunk, size));
     auto* data = static_cast<std::uint8_t*>(buffer);
     return VisitSampleFormat(format, [&](auto sample) {
         using S = decltype(sample);
-        for (std::size_t offset = 0; offset < size; offset += piece) {
-            ProcessChunk<S>(data + offset, std::min<std::size_t>(piece, size - offset), channels);
-            if (ProcessMessages() && m_messagePump) {
-                m_messagePump();
-            }
-        }
+        ForEachChunk(data, size, S::kBytes * channels, [&](std::uint8_t* chunk, std::size_t bytes) {
+            ProcessChunk<S>(chunk, bytes, channels);
+        });
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dsp/dspBlockChunker.h"
 #include "dsp/dspFastFourier.h"
 #include "dsp/dspTypes.h"
 
@@ -7,7 +8,6 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 namespace dsp {
@@ -23,7 +23,7 @@ namespace dsp {
 // flushes or reconfigures the stream. None of them takes a lock: they publish atomic values
 // and requests that the streaming thread takes up at the start of its next block, so the
 // tails and filter spectra are touched by the streaming thread only.
-class TDCEqualizer {
+class TDCEqualizer : public BlockChunker {
 public:
     static constexpr int kMaxChannels = 10;
     static constexpr int kMaxBins = kMaxFFTLength;
@@ -39,15 +39,6 @@ public:
     bool Enabled() const { return m_enabled.load(std::memory_order_relaxed); }
     // Switching on flushes the tails first.
     void SetEnabled(bool value);
-    bool ProcessMessages() const { return m_processMessages.load(std::memory_order_relaxed); }
-    void setProcessMessages(bool value) {
-        m_processMessages.store(value, std::memory_order_relaxed);
-    }
-    // Frames per chunk; 0 processes the whole block at once.
-    std::uint32_t SampleSize() const { return m_sampleSize.load(std::memory_order_relaxed); }
-    void setSampleSize(std::uint32_t value) {
-        m_sampleSize.store(value, std::memory_order_relaxed);
-    }
     TDCFFTSize FFTSize() const { return m_requestedSize.load(std::memory_order_relaxed); }
     // Takes effect at the next block, which designs the filters for the new size afresh and
     // starts with empty tails.
@@ -61,10 +52,6 @@ public:
 
     // Clears the overlap-add tails before the next block.
     void Flush();
-
-    // Called between chunks while ProcessMessages is set (streaming thread). Set it before
-    // the stream starts.
-    void setMessagePump(std::function<void()> pump) { m_messagePump = std::move(pump); }
 
     // Filters `size` bytes of interleaved samples in place (streaming thread). Returns false
     // when the block was left untouched: disabled, no channels, or a sample format other
@@ -92,12 +79,9 @@ private:
 
     std::atomic<bool> m_seperate{false};
     std::atomic<bool> m_enabled{false};
-    std::atomic<bool> m_processMessages{false};
-    std::atomic<std::uint32_t> m_sampleSize{8192};
     std::atomic<TDCFFTSize> m_requestedSize{TDCFFTSize::fts1024};
     std::atomic<bool> m_filterDirty{true};
     std::atomic<bool> m_flushRequested{false};
-    std::function<void()> m_messagePump;
 
     // Streaming thread only.
     TDCFFTSize m_size = TDCFFTSize::fts1024;
