@@ -63,7 +63,7 @@ public:
         return Process(buffer, size, stream.Bits, stream.Channels, stream.Float != 0);
     }
 
-    int FFTLength() const { return m_fftLength; }
+    int FFTLength() const { return dsp::FFTLength(FFTSize()); }
 
 private:
     struct State;

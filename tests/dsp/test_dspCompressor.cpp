@@ -188,6 +188,28 @@ TEST(Compressor, GainFallsAlongTheAttackRampBeforeABurst) {
     EXPECT_LT(out[kOnset], 0.9 * 0.9);
 }
 
+// With the usual attack of 0.2 s the ramp down from a loud onset cannot meet a quiet
+// envelope within 48 samples: the envelope climbs from the quiet level at the attack rate
+// instead, so the onset itself passes at unity gain and the gain falls over the attack time.
+TEST(Compressor, LoudOnsetAfterQuietClimbsAtTheAttackRate) {
+    TDCCompressor c;
+    setUp(c);
+    c.setSampleSize(0);
+    const pcm::Format& f = pcm::kFormats[4];
+    run(c, f, std::vector<double>(20000, 0.01));
+    constexpr std::size_t kOnset = 1000;
+    std::vector<double> in(12000, 0.01);
+    std::fill(in.begin() + kOnset, in.end(), 0.9);
+    const auto out = run(c, f, in, in.size());
+    for (std::size_t i = 0; i < kOnset + 100; ++i) {
+        ASSERT_NEAR(out[i], in[i], 1e-6) << i;
+    }
+    // 0.01 x 1.0003917^k passes the threshold 0.0398 after about 3530 samples.
+    EXPECT_NEAR(out[kOnset + 3400], 0.9, 1e-6);
+    EXPECT_LT(out[kOnset + 3700], 0.9 * 0.999);
+    EXPECT_LT(out.back(), out[kOnset + 3700]);
+}
+
 TEST(Compressor, ChunksCoverTheBlockAndLeaveAPartialSampleAlone) {
     for (std::uint32_t sampleSize : {0u, 1u, 7u, 8192u}) {
         SCOPED_TRACE(sampleSize);
