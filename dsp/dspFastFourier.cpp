@@ -26,17 +26,22 @@ const fft::Kernels& kernelsFor(TFFTImplementation implementation, const TComplex
 
 void transform(const fft::Kernels& kernels, TComplex* buffer, int n, bool inverse,
                TComplex* scratch, bool reOrder, bool scale) {
-    const std::uint16_t* table = fft::Tables::instance().scramble(n).data();
+    std::vector<TComplex> temporary;
+    if (reOrder && scratch == nullptr) {
+        temporary.resize(static_cast<std::size_t>(n));
+        scratch = temporary.data();
+    }
     if (!inverse) {
-        kernels.forward(buffer, n);
         if (reOrder)
-            ReorderComplex(buffer, n, table, scratch, false);
+            kernels.forwardNatural(buffer, n, scratch);
+        else
+            kernels.forward(buffer, n);
         return;
     }
     if (scale)
         kernels.scale(buffer, n, 1.0f / float(n));
     if (reOrder)
-        ReorderComplex(buffer, n, table, scratch, true);
+        ReorderComplex(buffer, n, fft::Tables::instance().scramble(n).data(), scratch, true);
     kernels.inverse(buffer, n);
 }
 

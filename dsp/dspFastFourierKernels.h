@@ -45,11 +45,13 @@ constexpr float kSqrtHalf = 0.70710677f;
 constexpr float kCosPi8 = 0.9238795f;
 constexpr float kSinPi8 = 0.38268343f;
 
-// One implementation of the unnormalised in-place transform on scrambled-order spectra.
-// `buffer` holds n values, n a transform length; the SSE implementation needs it 16-byte
-// aligned.
+// One implementation of the unnormalised in-place transform. `buffer` holds n values, n a
+// transform length; the SSE implementation needs it 16-byte aligned. `forward` and `inverse`
+// work on scrambled-order spectra; `forwardNatural` gives the forward result in natural order,
+// using `scratch` (room for n values).
 struct Kernels {
     void (*forward)(TComplex* buffer, int n);
+    void (*forwardNatural)(TComplex* buffer, int n, TComplex* scratch);
     void (*inverse)(TComplex* buffer, int n);
     void (*scale)(TComplex* buffer, int n, float factor);
 };

@@ -201,6 +201,11 @@ void inverse(TComplex* buffer, int n) {
     inverseSegment(buffer, n, Tables::instance());
 }
 
+void forwardNatural(TComplex* buffer, int n, TComplex* scratch) {
+    forward(buffer, n);
+    ReorderComplex(buffer, n, Tables::instance().scramble(n).data(), scratch, false);
+}
+
 void scale(TComplex* buffer, int n, float factor) {
     for (int i = 0; i < n; ++i) {
         buffer[i].re *= factor;
@@ -211,7 +216,7 @@ void scale(TComplex* buffer, int n, float factor) {
 } // namespace
 
 const Kernels& portableKernels() {
-    static constexpr Kernels kernels{forward, inverse, scale};
+    static constexpr Kernels kernels{forward, forwardNatural, inverse, scale};
     return kernels;
 }
 

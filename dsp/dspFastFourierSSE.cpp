@@ -1,13 +1,14 @@
 // SSE split-radix transform: interleaved complex data, two values per 4-float vector, aligned
-// 16-byte accesses. The same butterflies as the portable implementation, in the same order of
-// passes, so both leave the same values at the same positions.
+// 16-byte accesses. The butterflies and their order are those of the portable implementation,
+// so both leave the same values at the same positions; segments of 32 and fewer values are
+// transformed in registers.
 
 #include "dsp/dspFastFourierKernels.h"
 
 #if defined(__SSE__)
 
+#include <cstddef>
 #include <memory>
-#include <new>
 #include <xmmintrin.h>
 
 namespace dsp::fft {
@@ -64,8 +65,13 @@ Twiddle widen(TComplex w0, TComplex w1) {
     return {_mm_setr_ps(w0.re, w0.re, w1.re, w1.re), _mm_setr_ps(-w0.im, w0.im, -w1.im, w1.im)};
 }
 
-// Widened copies of the twiddle tables, for every length from 32 up: entry p of length n
-// holds w^(2p) and w^(2p+1), 0 <= 2p < n/4, read as the portable transform reads them.
+int lengthBits(int n) {
+    return __builtin_ctz(unsigned(n));
+}
+
+// Widened twiddle tables for every length from 8 up: entry p of length n holds w^(2p) and
+// w^(2p+1), 0 <= 2p < n/4, with the values the portable transform uses (the kernel constants
+// below 32, the mirrored table walk from 1024 up).
 class WideTwiddles {
 public:
     static const WideTwiddles& instance() {
@@ -78,11 +84,14 @@ public:
 private:
     WideTwiddles() {
         int total = 0;
-        for (int n = 32; n <= kMaxFFTLength; n *= 2) {
+        for (int n = 8; n <= kMaxFFTLength; n *= 2) {
             m_offset[lengthBits(n)] = total;
             total += n / 8;
         }
-        m_entries.reset(new Twiddle[std::size_t(total)]);
+        m_entries = std::make_unique<Twiddle[]>(std::size_t(total));
+        m_entries[m_offset[3]] = widen({1, 0}, {kSqrtHalf, kSqrtHalf});
+        m_entries[m_offset[4]] = widen({1, 0}, {kCosPi8, kSinPi8});
+        m_entries[m_offset[4] + 1] = widen({kSqrtHalf, kSqrtHalf}, {kSinPi8, kCosPi8});
         const Tables& tables = Tables::instance();
         for (int n = 32; n <= kMaxFFTLength; n *= 2) {
             Twiddle* entry = m_entries.get() + m_offset[lengthBits(n)];
@@ -91,27 +100,9 @@ private:
         }
     }
 
-    static int lengthBits(int n) { return __builtin_ctz(unsigned(n)); }
-
     std::unique_ptr<Twiddle[]> m_entries; // 16-byte aligned by the vector type
     int m_offset[14] = {};
 };
-
-// The constant twiddle pairs of the 8- and 16-point kernels.
-const Twiddle& kernelTwiddle01_8() {
-    static const Twiddle w = widen({1, 0}, {kSqrtHalf, kSqrtHalf});
-    return w;
-}
-
-const Twiddle& kernelTwiddle01_16() {
-    static const Twiddle w = widen({1, 0}, {kCosPi8, kSinPi8});
-    return w;
-}
-
-const Twiddle& kernelTwiddle23_16() {
-    static const Twiddle w = widen({kSqrtHalf, kSqrtHalf}, {kSinPi8, kCosPi8});
-    return w;
-}
 
 // (x0, x1) -> (x0 + x1, x0 - x1): the 2-point transform of one vector.
 inline V butterfly2(V x) {
@@ -143,115 +134,198 @@ inline void inverseButterfly(V& a0, V& a1, V& a2, V& a3, const Twiddle& w) {
     a3 = add(b1, id);
 }
 
-// 4 points in two vectors (x0, x1), (x2, x3).
-inline void forward4(V& x, V& y) {
-    const V s = add(x, y); // (x0 + x2, x1 + x3)
-    const V d = sub(x, y); // (u, v)
-    x = butterfly2(s);
+// The straight-line kernels work on registers: v[j] holds values 2j and 2j + 1.
+inline void forward4(V* v) {
+    const V s = add(v[0], v[1]); // (x0 + x2, x1 + x3)
+    const V d = sub(v[0], v[1]); // (u, v)
+    v[0] = butterfly2(s);
     // (u + iv, u - iv)
     const V uu = _mm_movelh_ps(d, d);
     const V iv =
         _mm_xor_ps(_mm_shuffle_ps(d, d, _MM_SHUFFLE(2, 3, 2, 3)), signs(true, false, false, true));
-    y = add(uu, iv);
+    v[1] = add(uu, iv);
 }
 
-inline void inverse4(V& x, V& y) {
-    x = butterfly2(x);
-    const V sd = butterfly2(y); // (s, d) = (x2 + x3, x2 - x3)
+inline void inverse4(V* v) {
+    const V x = butterfly2(v[0]);
+    const V sd = butterfly2(v[1]); // (s, d) = (x2 + x3, x2 - x3)
     // (s, -i d)
     const V z = _mm_xor_ps(_mm_shuffle_ps(sd, sd, _MM_SHUFFLE(2, 3, 1, 0)),
                            signs(false, false, false, true));
-    y = sub(x, z);
-    x = add(x, z);
+    v[0] = add(x, z);
+    v[1] = sub(x, z);
 }
 
-inline void forward8(V& v0, V& v1, V& v2, V& v3) {
-    forwardButterfly(v0, v1, v2, v3, kernelTwiddle01_8());
-    forward4(v0, v1);
-    v2 = butterfly2(v2);
-    v3 = butterfly2(v3);
+inline void forward8(V* v, const WideTwiddles& wide) {
+    forwardButterfly(v[0], v[1], v[2], v[3], wide.forLength(8)[0]);
+    forward4(v);
+    v[2] = butterfly2(v[2]);
+    v[3] = butterfly2(v[3]);
 }
 
-inline void inverse8(V& v0, V& v1, V& v2, V& v3) {
-    inverse4(v0, v1);
-    v2 = butterfly2(v2);
-    v3 = butterfly2(v3);
-    inverseButterfly(v0, v1, v2, v3, kernelTwiddle01_8());
+inline void inverse8(V* v, const WideTwiddles& wide) {
+    inverse4(v);
+    v[2] = butterfly2(v[2]);
+    v[3] = butterfly2(v[3]);
+    inverseButterfly(v[0], v[1], v[2], v[3], wide.forLength(8)[0]);
 }
 
-void forward16(TComplex* a) {
-    V v0 = load(a), v1 = load(a + 2), v2 = load(a + 4), v3 = load(a + 6);
-    V v4 = load(a + 8), v5 = load(a + 10), v6 = load(a + 12), v7 = load(a + 14);
-    forwardButterfly(v0, v2, v4, v6, kernelTwiddle01_16());
-    forwardButterfly(v1, v3, v5, v7, kernelTwiddle23_16());
-    forward8(v0, v1, v2, v3);
-    forward4(v4, v5);
-    forward4(v6, v7);
-    store(a, v0), store(a + 2, v1), store(a + 4, v2), store(a + 6, v3);
-    store(a + 8, v4), store(a + 10, v5), store(a + 12, v6), store(a + 14, v7);
+inline void forward16(V* v, const WideTwiddles& wide) {
+    const Twiddle* w = wide.forLength(16);
+    forwardButterfly(v[0], v[2], v[4], v[6], w[0]);
+    forwardButterfly(v[1], v[3], v[5], v[7], w[1]);
+    forward8(v, wide);
+    forward4(v + 4);
+    forward4(v + 6);
 }
 
-void inverse16(TComplex* a) {
-    V v0 = load(a), v1 = load(a + 2), v2 = load(a + 4), v3 = load(a + 6);
-    V v4 = load(a + 8), v5 = load(a + 10), v6 = load(a + 12), v7 = load(a + 14);
-    inverse8(v0, v1, v2, v3);
-    inverse4(v4, v5);
-    inverse4(v6, v7);
-    inverseButterfly(v0, v2, v4, v6, kernelTwiddle01_16());
-    inverseButterfly(v1, v3, v5, v7, kernelTwiddle23_16());
-    store(a, v0), store(a + 2, v1), store(a + 4, v2), store(a + 6, v3);
-    store(a + 8, v4), store(a + 10, v5), store(a + 12, v6), store(a + 14, v7);
+inline void inverse16(V* v, const WideTwiddles& wide) {
+    const Twiddle* w = wide.forLength(16);
+    inverse8(v, wide);
+    inverse4(v + 4);
+    inverse4(v + 6);
+    inverseButterfly(v[0], v[2], v[4], v[6], w[0]);
+    inverseButterfly(v[1], v[3], v[5], v[7], w[1]);
 }
 
+template <int Count>
+inline void loadAll(const TComplex* a, V* v) {
+    for (int j = 0; j < Count; ++j)
+        v[j] = load(a + 2 * j);
+}
+
+template <int Count>
+inline void storeAll(TComplex* a, const V* v) {
+    for (int j = 0; j < Count; ++j)
+        store(a + 2 * j, v[j]);
+}
+
+// The 32-point kernels, their pass included, on sixteen registers.
+inline void forward32(V* v, const WideTwiddles& wide) {
+    const Twiddle* w = wide.forLength(32);
+    for (int j = 0; j < 4; ++j)
+        forwardButterfly(v[j], v[j + 4], v[j + 8], v[j + 12], w[j]);
+    forward16(v, wide);
+    forward8(v + 8, wide);
+    forward8(v + 12, wide);
+}
+
+inline void inverse32(V* v, const WideTwiddles& wide) {
+    const Twiddle* w = wide.forLength(32);
+    inverse16(v, wide);
+    inverse8(v + 8, wide);
+    inverse8(v + 12, wide);
+    for (int j = 0; j < 4; ++j)
+        inverseButterfly(v[j], v[j + 4], v[j + 8], v[j + 12], w[j]);
+}
+
+// Where the forward leaves put their results: back in place, or at the same positions of
+// another block (natural order is then one gather away, without a copy).
+struct InPlace {
+    template <int Count>
+    void put(TComplex* a, const V* v) const {
+        storeAll<Count>(a, v);
+    }
+};
+
+struct Relocated {
+    const TComplex* base; // start of the transformed block
+    TComplex* out;        // start of the other block, any alignment
+
+    template <int Count>
+    void put(TComplex* a, const V* v) const {
+        TComplex* target = out + (a - base);
+        for (int j = 0; j < Count; ++j)
+            _mm_storeu_ps(reinterpret_cast<float*>(target + 2 * j), v[j]);
+    }
+};
+
+// One pass over a segment of n >= 64 (quarter q = n/4; two k per vector, four per step).
 void forwardPass(TComplex* a, int n, const Twiddle* w) {
     const int q = n / 4;
-    for (int k = 0; k < q; k += 2, ++w) {
-        V a0 = load(a + k), a1 = load(a + k + q), a2 = load(a + k + 2 * q),
-          a3 = load(a + k + 3 * q);
-        forwardButterfly(a0, a1, a2, a3, *w);
-        store(a + k, a0), store(a + k + q, a1), store(a + k + 2 * q, a2), store(a + k + 3 * q, a3);
+    TComplex* p0 = a;
+    TComplex* p1 = a + q;
+    TComplex* p2 = a + 2 * q;
+    TComplex* p3 = a + 3 * q;
+    for (int k = 0; k < q; k += 4, w += 2) {
+        V a0 = load(p0 + k), a1 = load(p1 + k), a2 = load(p2 + k), a3 = load(p3 + k);
+        V b0 = load(p0 + k + 2), b1 = load(p1 + k + 2), b2 = load(p2 + k + 2),
+          b3 = load(p3 + k + 2);
+        forwardButterfly(a0, a1, a2, a3, w[0]);
+        forwardButterfly(b0, b1, b2, b3, w[1]);
+        store(p0 + k, a0), store(p1 + k, a1), store(p2 + k, a2), store(p3 + k, a3);
+        store(p0 + k + 2, b0), store(p1 + k + 2, b1), store(p2 + k + 2, b2), store(p3 + k + 2, b3);
     }
 }
 
 void inversePass(TComplex* a, int n, const Twiddle* w) {
     const int q = n / 4;
-    for (int k = 0; k < q; k += 2, ++w) {
-        V a0 = load(a + k), a1 = load(a + k + q), a2 = load(a + k + 2 * q),
-          a3 = load(a + k + 3 * q);
-        inverseButterfly(a0, a1, a2, a3, *w);
-        store(a + k, a0), store(a + k + q, a1), store(a + k + 2 * q, a2), store(a + k + 3 * q, a3);
+    TComplex* p0 = a;
+    TComplex* p1 = a + q;
+    TComplex* p2 = a + 2 * q;
+    TComplex* p3 = a + 3 * q;
+    for (int k = 0; k < q; k += 4, w += 2) {
+        V a0 = load(p0 + k), a1 = load(p1 + k), a2 = load(p2 + k), a3 = load(p3 + k);
+        V b0 = load(p0 + k + 2), b1 = load(p1 + k + 2), b2 = load(p2 + k + 2),
+          b3 = load(p3 + k + 2);
+        inverseButterfly(a0, a1, a2, a3, w[0]);
+        inverseButterfly(b0, b1, b2, b3, w[1]);
+        store(p0 + k, a0), store(p1 + k, a1), store(p2 + k, a2), store(p3 + k, a3);
+        store(p0 + k + 2, b0), store(p1 + k + 2, b1), store(p2 + k + 2, b2), store(p3 + k + 2, b3);
     }
 }
 
-void forward8At(TComplex* a) {
-    V v0 = load(a), v1 = load(a + 2), v2 = load(a + 4), v3 = load(a + 6);
-    forward8(v0, v1, v2, v3);
-    store(a, v0), store(a + 2, v1), store(a + 4, v2), store(a + 6, v3);
-}
-
-void inverse8At(TComplex* a) {
-    V v0 = load(a), v1 = load(a + 2), v2 = load(a + 4), v3 = load(a + 6);
-    inverse8(v0, v1, v2, v3);
-    store(a, v0), store(a + 2, v1), store(a + 4, v2), store(a + 6, v3);
-}
-
-// Segments of 32 and more; every sub-segment of 8 values or more stays 16-byte aligned.
-void forwardSegment(TComplex* a, int n, const WideTwiddles& wide) {
-    if (n == 16)
-        return forward16(a);
-    if (n == 8)
-        return forward8At(a);
+template <typename Sink>
+void forwardSegment(TComplex* a, int n, const Sink& sink, const WideTwiddles& wide) {
+    V v[16];
+    switch (n) {
+    case 4:
+        loadAll<2>(a, v);
+        forward4(v);
+        return sink.template put<2>(a, v);
+    case 8:
+        loadAll<4>(a, v);
+        forward8(v, wide);
+        return sink.template put<4>(a, v);
+    case 16:
+        loadAll<8>(a, v);
+        forward16(v, wide);
+        return sink.template put<8>(a, v);
+    case 32:
+        loadAll<16>(a, v);
+        forward32(v, wide);
+        return sink.template put<16>(a, v);
+    default:
+        break;
+    }
     forwardPass(a, n, wide.forLength(n));
-    forwardSegment(a, n / 2, wide);
-    forwardSegment(a + n / 2, n / 4, wide);
-    forwardSegment(a + 3 * n / 4, n / 4, wide);
+    forwardSegment(a, n / 2, sink, wide);
+    forwardSegment(a + n / 2, n / 4, sink, wide);
+    forwardSegment(a + 3 * n / 4, n / 4, sink, wide);
 }
 
 void inverseSegment(TComplex* a, int n, const WideTwiddles& wide) {
-    if (n == 16)
-        return inverse16(a);
-    if (n == 8)
-        return inverse8At(a);
+    V v[16];
+    switch (n) {
+    case 4:
+        loadAll<2>(a, v);
+        inverse4(v);
+        return storeAll<2>(a, v);
+    case 8:
+        loadAll<4>(a, v);
+        inverse8(v, wide);
+        return storeAll<4>(a, v);
+    case 16:
+        loadAll<8>(a, v);
+        inverse16(v, wide);
+        return storeAll<8>(a, v);
+    case 32:
+        loadAll<16>(a, v);
+        inverse32(v, wide);
+        return storeAll<16>(a, v);
+    default:
+        break;
+    }
     inverseSegment(a, n / 2, wide);
     inverseSegment(a + n / 2, n / 4, wide);
     inverseSegment(a + 3 * n / 4, n / 4, wide);
@@ -259,27 +333,47 @@ void inverseSegment(TComplex* a, int n, const WideTwiddles& wide) {
 }
 
 void forward(TComplex* a, int n) {
-    if (n == 2) {
-        store(a, butterfly2(load(a)));
-    } else if (n == 4) {
-        V x = load(a), y = load(a + 2);
-        forward4(x, y);
-        store(a, x), store(a + 2, y);
-    } else {
-        forwardSegment(a, n, WideTwiddles::instance());
+    if (n == 2)
+        return store(a, butterfly2(load(a)));
+    forwardSegment(a, n, InPlace{}, WideTwiddles::instance());
+}
+
+inline V loadPair(const TComplex* low, const TComplex* high) {
+    const V v = _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(low));
+    return _mm_loadh_pi(v, reinterpret_cast<const __m64*>(high));
+}
+
+// a[i] = scrambled[table[i]]. Frequencies k + t*n/8 (t = 0..7) sit in one run of 8 positions,
+// so taking them one after the other reads each cache line of `scrambled` in one go.
+void gather(TComplex* a, int n, const TComplex* scrambled) {
+    const std::uint16_t* table = Tables::instance().scramble(n).data();
+    if (n < 16) {
+        for (int i = 0; i < n; i += 2)
+            store(a + i, loadPair(scrambled + table[i], scrambled + table[i + 1]));
+        return;
+    }
+    const int e = n / 8;
+    for (int k = 0; k < e; k += 2) {
+        for (int t = 0; t < 8; ++t) {
+            const int i = k + t * e;
+            store(a + i, loadPair(scrambled + table[i], scrambled + table[i + 1]));
+        }
     }
 }
 
+// The leaves leave the scrambled result in `scratch` and the gather brings it back in natural
+// order: the scrambled transform and the reordering without the copy between them.
+void forwardNatural(TComplex* a, int n, TComplex* scratch) {
+    if (n <= 2)
+        return forward(a, n);
+    forwardSegment(a, n, Relocated{a, scratch}, WideTwiddles::instance());
+    gather(a, n, scratch);
+}
+
 void inverse(TComplex* a, int n) {
-    if (n == 2) {
-        store(a, butterfly2(load(a)));
-    } else if (n == 4) {
-        V x = load(a), y = load(a + 2);
-        inverse4(x, y);
-        store(a, x), store(a + 2, y);
-    } else {
-        inverseSegment(a, n, WideTwiddles::instance());
-    }
+    if (n == 2)
+        return store(a, butterfly2(load(a)));
+    inverseSegment(a, n, WideTwiddles::instance());
 }
 
 void scale(TComplex* buffer, int n, float factor) {
@@ -294,7 +388,7 @@ void scale(TComplex* buffer, int n, float factor) {
 } // namespace
 
 const Kernels* sseKernels() {
-    static constexpr Kernels kernels{forward, inverse, scale};
+    static constexpr Kernels kernels{forward, forwardNatural, inverse, scale};
     return &kernels;
 }
 
