@@ -1,1 +1,10 @@
-namespace library {}
+#include "library/fData.h"
+
+namespace library {
+
+TData::TData(QObject* parent)
+    : QObject(parent) {
+    setObjectName("Data");
+}
+
+} // namespace library
