@@ -50,7 +50,6 @@ bool Application::start() {
     m_instance->listen();
     QObject::connect(m_instance.get(), &TSingleInstance::activationRequested, m_main.get(),
                      &TMain::bringToFront);
-    QObject::connect(m_main.get(), &TMain::closed, [] { QCoreApplication::exit(0); });
     return true;
 }
 
@@ -65,7 +64,10 @@ bool Application::showMain() {
 }
 
 int Application::run() {
-    return showMain() ? QCoreApplication::exec() : 0;
+    if (!showMain())
+        return 0;
+    QObject::connect(m_main.get(), &TMain::closed, [] { QCoreApplication::exit(0); });
+    return QCoreApplication::exec();
 }
 
 } // namespace app
