@@ -20,7 +20,7 @@ namespace dsp {
 // clipped to full scale. All channels share the detector, so a stereo image keeps its balance.
 //
 // Threads: Process runs on the streaming thread. The properties are written on the UI thread
-// without a lock (each is one atomic value) and read once at the start of each chunk.
+// without a lock (each is one atomic value) and read once per block, Ratio once per chunk.
 class TDCCompressor : public BlockChunker {
 public:
     static constexpr int kWindowLength = 100;
@@ -32,7 +32,7 @@ public:
     void setEnabled(bool value) { m_enabled.store(value, std::memory_order_relaxed); }
     // Seconds.
     float AttackTime() const { return m_attackTime.load(std::memory_order_relaxed); }
-    void SetAttackTime(float value);
+    void SetAttackTime(float value); // the detector is left as it is
     float DecayTime() const { return m_decayTime.load(std::memory_order_relaxed); }
     void setDecayTime(float value) { m_decayTime.store(value, std::memory_order_relaxed); }
     float ThresholdDB() const { return m_thresholdDB.load(std::memory_order_relaxed); }
