@@ -36,16 +36,20 @@ std::vector<TComplex> randomSignal(int n, unsigned seed) {
 // Direct forward transform in double precision, not normalised.
 Spectrum directDft(const std::vector<TComplex>& x) {
     const std::size_t n = x.size();
-    std::vector<std::complex<double>> roots(n);
-    for (std::size_t m = 0; m < n; ++m)
-        roots[m] = std::polar(1.0, 2.0 * std::numbers::pi * double(m) / double(n));
+    std::vector<double> cosines(n), sines(n);
+    for (std::size_t m = 0; m < n; ++m) {
+        cosines[m] = std::cos(2.0 * std::numbers::pi * double(m) / double(n));
+        sines[m] = std::sin(2.0 * std::numbers::pi * double(m) / double(n));
+    }
     Spectrum result(n);
     for (std::size_t k = 0; k < n; ++k) {
-        std::complex<double> sum;
+        double re = 0, im = 0;
         std::size_t m = 0; // k * j mod n
-        for (std::size_t j = 0; j < n; ++j, m = (m + k) & (n - 1))
-            sum += std::complex<double>(x[j].re, x[j].im) * roots[m];
-        result[k] = sum;
+        for (std::size_t j = 0; j < n; ++j, m = (m + k) & (n - 1)) {
+            re += x[j].re * cosines[m] - x[j].im * sines[m];
+            im += x[j].re * sines[m] + x[j].im * cosines[m];
+        }
+        result[k] = {re, im};
     }
     return result;
 }
