@@ -241,7 +241,8 @@ struct Relocated {
 };
 
 // One pass over a segment of n >= 64 (quarter q = n/4; two k per vector, four per step).
-void forwardPass(TComplex* a, int n, const Twiddle* w) {
+template <void (*Butterfly)(V&, V&, V&, V&, const Twiddle&)>
+void pass(TComplex* a, int n, const Twiddle* w) {
     const int q = n / 4;
     TComplex* p0 = a;
     TComplex* p1 = a + q;
@@ -251,25 +252,8 @@ void forwardPass(TComplex* a, int n, const Twiddle* w) {
         V a0 = load(p0 + k), a1 = load(p1 + k), a2 = load(p2 + k), a3 = load(p3 + k);
         V b0 = load(p0 + k + 2), b1 = load(p1 + k + 2), b2 = load(p2 + k + 2),
           b3 = load(p3 + k + 2);
-        forwardButterfly(a0, a1, a2, a3, w[0]);
-        forwardButterfly(b0, b1, b2, b3, w[1]);
-        store(p0 + k, a0), store(p1 + k, a1), store(p2 + k, a2), store(p3 + k, a3);
-        store(p0 + k + 2, b0), store(p1 + k + 2, b1), store(p2 + k + 2, b2), store(p3 + k + 2, b3);
-    }
-}
-
-void inversePass(TComplex* a, int n, const Twiddle* w) {
-    const int q = n / 4;
-    TComplex* p0 = a;
-    TComplex* p1 = a + q;
-    TComplex* p2 = a + 2 * q;
-    TComplex* p3 = a + 3 * q;
-    for (int k = 0; k < q; k += 4, w += 2) {
-        V a0 = load(p0 + k), a1 = load(p1 + k), a2 = load(p2 + k), a3 = load(p3 + k);
-        V b0 = load(p0 + k + 2), b1 = load(p1 + k + 2), b2 = load(p2 + k + 2),
-          b3 = load(p3 + k + 2);
-        inverseButterfly(a0, a1, a2, a3, w[0]);
-        inverseButterfly(b0, b1, b2, b3, w[1]);
+        Butterfly(a0, a1, a2, a3, w[0]);
+        Butterfly(b0, b1, b2, b3, w[1]);
         store(p0 + k, a0), store(p1 + k, a1), store(p2 + k, a2), store(p3 + k, a3);
         store(p0 + k + 2, b0), store(p1 + k + 2, b1), store(p2 + k + 2, b2), store(p3 + k + 2, b3);
     }
@@ -298,7 +282,7 @@ void forwardSegment(TComplex* a, int n, const Sink& sink, const WideTwiddles& wi
     default:
         break;
     }
-    forwardPass(a, n, wide.forLength(n));
+    pass<forwardButterfly>(a, n, wide.forLength(n));
     forwardSegment(a, n / 2, sink, wide);
     forwardSegment(a + n / 2, n / 4, sink, wide);
     forwardSegment(a + 3 * n / 4, n / 4, sink, wide);
@@ -329,7 +313,7 @@ void inverseSegment(TComplex* a, int n, const WideTwiddles& wide) {
     inverseSegment(a, n / 2, wide);
     inverseSegment(a + n / 2, n / 4, wide);
     inverseSegment(a + 3 * n / 4, n / 4, wide);
-    inversePass(a, n, wide.forLength(n));
+    pass<inverseButterfly>(a, n, wide.forLength(n));
 }
 
 void forward(TComplex* a, int n) {
