@@ -40,7 +40,7 @@ class GainLaw {
 public:
     GainLaw(double threshold, double exponent)
         : m_threshold(threshold)
-        , m_logThreshold(std::log(threshold))
+        , m_log2Threshold(std::log2(threshold))
         , m_exponent(exponent) {}
 
     double operator()(double e) const {
@@ -53,12 +53,12 @@ public:
         if (m_exponent == 1.0) {
             return m_threshold / e;
         }
-        return std::exp(m_exponent * (m_logThreshold - std::log(e)));
+        return std::exp2(m_exponent * (m_log2Threshold - std::log2(e)));
     }
 
 private:
     double m_threshold;
-    double m_logThreshold;
+    double m_log2Threshold;
     double m_exponent;
 };
 

@@ -95,16 +95,24 @@ TEST(Compressor, DisabledOrUnsupportedBlocksAreUntouched) {
 // 0.7071 and the gain is (0.0398107 / 0.7071)^(1/2) = 0.2373, -12.5 dB.
 TEST(Compressor, SettledFullScaleSineIsLoweredByTwelveAndAHalfDecibels) {
     const auto in = pcm::sine(3 * kRate, kStereo, kSteadyFrequency, 1.0);
-    for (const pcm::Format& f : pcm::kFormats) {
-        SCOPED_TRACE(f.name);
-        TDCCompressor c;
-        setUp(c);
-        const auto out = run(c, f, in);
-        const std::span<const double> tailIn(in.end() - kRate, in.end());
-        const std::span<const double> tailOut(out.end() - kRate, out.end());
-        const double gain = pcm::decibels(pcm::rms(tailOut) / pcm::rms(tailIn));
-        EXPECT_NEAR(gain, -12.495, f.bits == 8 ? 0.2 : 0.01);
-        EXPECT_NEAR(c.LastEnvelope(), std::sqrt(0.5), 0.01);
+    // The level is 24.99 dB above the threshold; ratio R keeps 1/R of that excess.
+    const struct {
+        float ratio;
+        double gainDB;
+    } cases[] = {{2.0f, -12.495}, {3.0f, -8.330}, {1.0f, -24.990}};
+    for (const auto& [ratio, expected] : cases) {
+        for (const pcm::Format& f : pcm::kFormats) {
+            SCOPED_TRACE(testing::Message() << f.name << " ratio " << ratio);
+            TDCCompressor c;
+            setUp(c);
+            c.setRatio(ratio);
+            const auto out = run(c, f, in);
+            const std::span<const double> tailIn(in.end() - kRate, in.end());
+            const std::span<const double> tailOut(out.end() - kRate, out.end());
+            const double gain = pcm::decibels(pcm::rms(tailOut) / pcm::rms(tailIn));
+            EXPECT_NEAR(gain, expected, f.bits == 8 ? 0.3 : 0.01);
+            EXPECT_NEAR(c.LastEnvelope(), std::sqrt(0.5), 0.01);
+        }
     }
 }
 
