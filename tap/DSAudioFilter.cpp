@@ -71,18 +71,24 @@ tap::MediaType mediaTypeOf(GstCaps* caps) {
         return encodedType(s, tap::kWaveFormatDolbyAc3Spdif);
     if (name == "audio/x-dts")
         return encodedType(s, tap::kWaveFormatDts);
-    GstAudioInfo info;
-    if (name != "audio/x-raw" || !gst_audio_info_from_caps(&info, caps)) {
+    // Read the fields directly: the audio-info parser insists on a channel mask that the
+    // tap has no use for.
+    const char* formatName = gst_structure_get_string(s, "format");
+    const GstAudioFormatInfo* format =
+        formatName != nullptr ? gst_audio_format_get_info(gst_audio_format_from_string(formatName))
+                              : nullptr;
+    if (name != "audio/x-raw" || format == nullptr ||
+        GST_AUDIO_FORMAT_INFO_FORMAT(format) == GST_AUDIO_FORMAT_UNKNOWN) {
         t.Audio = name.starts_with("audio/");
         t.subtype = tap::MediaType::Subtype::Other;
         return t;
     }
-    const bool isFloat = GST_AUDIO_INFO_IS_FLOAT(&info);
+    const bool isFloat = GST_AUDIO_FORMAT_INFO_IS_FLOAT(format);
     t.subtype = isFloat ? tap::MediaType::Subtype::IeeeFloat : tap::MediaType::Subtype::Pcm;
     t.FormatTag = isFloat ? tap::kWaveFormatIeeeFloat : tap::kWaveFormatPcm;
-    t.SampleRate = static_cast<std::uint32_t>(GST_AUDIO_INFO_RATE(&info));
-    t.Channels = static_cast<std::uint32_t>(GST_AUDIO_INFO_CHANNELS(&info));
-    t.Bits = static_cast<std::uint32_t>(GST_AUDIO_INFO_WIDTH(&info));
+    t.SampleRate = static_cast<std::uint32_t>(intField(s, "rate", 0));
+    t.Channels = static_cast<std::uint32_t>(intField(s, "channels", 0));
+    t.Bits = static_cast<std::uint32_t>(GST_AUDIO_FORMAT_INFO_WIDTH(format));
     return t;
 }
 
