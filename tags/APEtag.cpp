@@ -63,7 +63,7 @@ std::string decodeUtf8Value(ByteSpan value) {
 void offer(ByteSpan key, ByteSpan value, std::int32_t version, Slots& slots) {
     const ByteSpan k = trimControls(key);
     const std::string_view keyText(reinterpret_cast<const char*>(k.data()), k.size());
-    const ByteSpan v = trimControls(value);
+    const ByteSpan v = paddedText(value);
     for (std::size_t s = 0; s < kSlotCount; ++s) {
         if (equalsIgnoreAsciiCase(keyText, kKeys[s]))
             slots[s] = version <= kVersion1 ? windows1252ToUtf8(v) : decodeUtf8Value(v);

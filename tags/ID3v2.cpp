@@ -117,9 +117,9 @@ std::string plainText(std::uint8_t encoding, ByteSpan body) {
     case kUtf16BE:
         return utf16Text(body, ByteOrder::Big);
     case kUtf8:
-        return trimmed(utf8ToUtf8(trimControls(body)));
+        return utf8ToUtf8(paddedText(body));
     default:
-        return trimmed(windows1252ToUtf8(trimControls(body)));
+        return windows1252ToUtf8(paddedText(body));
     }
 }
 

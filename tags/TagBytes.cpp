@@ -231,6 +231,13 @@ ByteSpan trimControls(ByteSpan text) {
     return text.subspan(begin);
 }
 
+ByteSpan paddedText(ByteSpan buffer) {
+    std::size_t begin = 0;
+    while (begin < buffer.size() && buffer[begin] <= 32)
+        ++begin;
+    return trimTrailingControls(untilNul(buffer.subspan(begin)));
+}
+
 std::string_view trimControls(std::string_view text) {
     const ByteSpan trimmed = trimControls(asBytes(text));
     return {reinterpret_cast<const char*>(trimmed.data()), trimmed.size()};

@@ -133,6 +133,9 @@ ByteSpan untilNul(ByteSpan text);
 ByteSpan trimControls(ByteSpan text);
 ByteSpan trimTrailingControls(ByteSpan text);
 std::string_view trimControls(std::string_view text);
+// The text held in a zero-padded buffer: leading controls skipped, up to the first NUL, trailing
+// controls removed. (Stopping at the NUL first spares scanning the padding.)
+ByteSpan paddedText(ByteSpan buffer);
 
 // A decimal number made of digits only; nullopt for anything else or for overflow.
 std::optional<std::uint32_t> parseDecimal(std::string_view text);

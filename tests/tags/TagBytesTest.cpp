@@ -129,6 +129,10 @@ TEST(TagBytes, TrimAndNumbers) {
     EXPECT_EQ(trimControls(ByteSpan(b)).size(), 3u);
     EXPECT_EQ(trimTrailingControls(ByteSpan(b)).size(), 5u);
     EXPECT_EQ(trimControls(std::string_view("  x \t")), "x");
+    const Bytes padded = {0, ' ', 'a', ' ', 'b', ' ', 0, 'c', 0, 0};
+    EXPECT_EQ(paddedText(padded).size(), 3u);
+    EXPECT_EQ(paddedText(padded)[0], 'a');
+    EXPECT_TRUE(paddedText(Bytes(8, 0)).empty());
     EXPECT_EQ(trimControls(std::string_view("   ")), "");
     EXPECT_EQ(trackNumber("3/12"), 3u);
     EXPECT_EQ(trackNumber("12"), 12u);
