@@ -7,10 +7,13 @@
 
 #include "dsp/dspFastFourier.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <fftw3.h>
 #include <kiss_fft.h>
-#include <algorithm>
+#include <map>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -35,18 +38,51 @@ void tuval(benchmark::State& state, TFFTImplementation implementation, bool reOr
     state.SetItemsProcessed(state.iterations());
 }
 
+double secondsPerRun(fftwf_plan plan) {
+    double best = 1e30;
+    for (int round = 0; round < 20; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 20; ++i)
+            fftwf_execute(plan);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        best = std::min(best, took.count() / 20);
+    }
+    return best;
+}
+
+// On a busy machine FFTW_MEASURE can settle on a slow plan; planning a few times from fresh
+// wisdom and keeping the fastest plan gives FFTW its best showing.
+fftwf_plan bestMeasuredPlan(int n, fftwf_complex* data) {
+    fftwf_plan best = nullptr;
+    double bestTime = 1e30;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        fftwf_forget_wisdom();
+        // FFTW's backward sign is e^(+i...), the sign of our forward transform.
+        fftwf_plan plan = fftwf_plan_dft_1d(n, data, data, FFTW_BACKWARD, FFTW_MEASURE);
+        const double time = secondsPerRun(plan);
+        if (time < bestTime) {
+            std::swap(best, plan);
+            bestTime = time;
+        }
+        if (plan != nullptr)
+            fftwf_destroy_plan(plan);
+    }
+    return best;
+}
+
 void fftw(benchmark::State& state) {
     const int n = int(state.range(0));
     auto* data = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * std::size_t(n)));
-    // FFTW's backward sign is e^(+i...), the sign of our forward transform.
-    fftwf_plan plan = fftwf_plan_dft_1d(n, data, data, FFTW_BACKWARD, FFTW_MEASURE);
+    // Planned once per size, whatever the number of repetitions.
+    static std::map<int, fftwf_plan> plans;
+    if (plans.find(n) == plans.end())
+        plans[n] = bestMeasuredPlan(n, data);
     for (int i = 0; i < n; ++i)
         data[i][0] = data[i][1] = 0.0f;
     for (auto _ : state) {
-        fftwf_execute(plan);
+        fftwf_execute_dft(plans[n], data, data);
         benchmark::ClobberMemory();
     }
-    fftwf_destroy_plan(plan);
     fftwf_free(data);
     state.SetItemsProcessed(state.iterations());
 }
