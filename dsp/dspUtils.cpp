@@ -44,6 +44,10 @@ long double windowWeight(int i, int n, TWindowMode mode) {
 } // namespace
 
 float ApplyWindow(int i, int n, TWindowMode mode, float value) {
+    // The formulas divide by n (and Bartlett by n - 1): a window of one point, or of none,
+    // passes the value instead of turning it into NaN.
+    if (n <= 1)
+        return value;
     return static_cast<float>(static_cast<long double>(value) * windowWeight(i, n, mode));
 }
 

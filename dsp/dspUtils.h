@@ -57,7 +57,8 @@ constexpr std::int32_t ClipUnsigned16(std::int32_t value) {
     return value < 0 ? 0 : value > 65535 ? 65535 : value;
 }
 
-// The value multiplied by the weight of window `mode` at index i of n (0 <= i < n).
+// The value multiplied by the weight of window `mode` at index i of n (0 <= i < n); windows
+// of fewer than two points leave the value unchanged.
 float ApplyWindow(int i, int n, TWindowMode mode, float value);
 
 // sqrt(re^2 + im^2), rounded to single precision.

@@ -121,6 +121,13 @@ TEST(Windows, KnownPoints) {
     EXPECT_FLOAT_EQ(ApplyWindow(0, 8, TWindowMode::wmGaussian, 1.0f), float(std::exp(-5.0)));
 }
 
+TEST(Windows, OfOnePointOrNoneKeepTheValue) {
+    for (int m = 0; m <= 6; ++m) {
+        EXPECT_EQ(ApplyWindow(0, 1, static_cast<TWindowMode>(m), 0.6f), 0.6f) << m;
+        EXPECT_EQ(ApplyWindow(0, 0, static_cast<TWindowMode>(m), 0.6f), 0.6f) << m;
+    }
+}
+
 TEST(Magnitude, IsTheEuclideanNorm) {
     EXPECT_EQ(Magnitude(3.0f, 4.0f), 5.0f);
     EXPECT_EQ(Magnitude(-3.0f, -4.0f), 5.0f);
