@@ -1,4 +1,5 @@
 #include "dsp/dspFastFourier.h"
+#include "dsp/dspFastFourierKernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -101,6 +102,32 @@ TEST(ScrambleTables, FollowTheDoublingRule) {
         for (int i = 0; i < n; ++i)
             ASSERT_EQ(sorted[std::size_t(i)], i) << "table " << n << " is not a permutation";
     }
+}
+
+TEST(TwiddleTables, HoldAnEighthFrom1024UpAndAreWalkedMirrored) {
+    const fft::Tables& tables = fft::Tables::instance();
+    const int lengths[] = {32, 64, 128, 256, 512, 1024, 2048, 4096, 8192};
+    const int entries[] = {7, 15, 31, 63, 127, 127, 255, 511, 1023};
+    for (int t = 0; t < 9; ++t) {
+        const int n = lengths[t];
+        const auto table = tables.twiddles(n);
+        ASSERT_EQ(int(table.size()), entries[t] + 1) << n;
+        const double step = 2.0 * std::numbers::pi / n;
+        for (int j = 0; j <= entries[t]; ++j) {
+            ASSERT_NEAR(table[j].re, std::cos(j * step), 6e-8) << n << " " << j;
+            ASSERT_NEAR(table[j].im, std::sin(j * step), 6e-8) << n << " " << j;
+        }
+        for (int k = 0; k < n / 4; ++k) {
+            const TComplex w = tables.twiddle(n, k);
+            ASSERT_NEAR(w.re, std::cos(k * step), 6e-8) << n << " " << k;
+            ASSERT_NEAR(w.im, std::sin(k * step), 6e-8) << n << " " << k;
+        }
+    }
+    EXPECT_TRUE(tables.twiddles(16).empty());
+    // Above an eighth the entry of the mirrored angle serves with its parts exchanged.
+    EXPECT_EQ(tables.twiddle(1024, 128).re, 0.70710677f);
+    EXPECT_EQ(tables.twiddle(1024, 200).re, tables.twiddles(1024)[56].im);
+    EXPECT_EQ(tables.twiddle(1024, 200).im, tables.twiddles(1024)[56].re);
 }
 
 TEST(Forward, Length4ScrambledLayout) {
