@@ -1,7 +1,5 @@
 #include "tags/APEtag.h"
 
-#include "tags/FileRange.h"
-
 #include <array>
 #include <optional>
 #include <string_view>
@@ -98,17 +96,6 @@ void readItems(ByteSource& file, std::uint64_t pos, std::uint32_t count, std::in
 }
 
 } // namespace
-
-bool TAPEtag::LoadFromFile(const std::string& path) {
-    Clear();
-    auto file = FileRange::open(path);
-    return file && parse(*file);
-}
-
-bool TAPEtag::parse(ByteSpan fileBytes) {
-    MemorySource source(fileBytes);
-    return parse(source);
-}
 
 bool TAPEtag::parse(ByteSource& file) {
     Clear();

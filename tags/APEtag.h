@@ -4,6 +4,7 @@
 // one: the 32-byte footer and eight of its items.
 
 #include "tags/ByteSource.h"
+#include "tags/FileRange.h"
 #include "tags/TagBytes.h"
 
 #include <cstdint>
@@ -17,10 +18,13 @@ public:
 
     // Clears, then looks for the footer and reads the items. False when the file cannot be
     // opened, is shorter than 128 bytes or has no 32 footer bytes; true otherwise, tag or not.
-    bool LoadFromFile(const std::string& path);
+    bool LoadFromFile(const std::string& path) {
+        Clear();
+        return parseFile(*this, path);
+    }
     // The same over an open file or a buffer holding a whole file.
     bool parse(ByteSource& file);
-    bool parse(ByteSpan fileBytes);
+    bool parse(ByteSpan fileBytes) { return parseBytes(*this, fileBytes); }
     void Clear() { *this = TAPEtag(); }
 
     bool Found() const { return m_found; }

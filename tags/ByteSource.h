@@ -40,4 +40,11 @@ private:
     std::span<const std::uint8_t> m_bytes;
 };
 
+// Runs reader.parse over the bytes of a whole file held in memory.
+template <typename Reader>
+bool parseBytes(Reader& reader, std::span<const std::uint8_t> fileBytes) {
+    MemorySource source(fileBytes);
+    return reader.parse(source);
+}
+
 } // namespace tags

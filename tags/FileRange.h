@@ -56,4 +56,11 @@ private:
     std::unique_ptr<Cache> m_cache;
 };
 
+// Opens `path` and runs reader.parse over it; false when the file cannot be opened.
+template <typename Reader>
+bool parseFile(Reader& reader, const std::string& path) {
+    auto file = FileRange::open(path);
+    return file && reader.parse(*file);
+}
+
 } // namespace tags

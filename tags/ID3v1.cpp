@@ -1,7 +1,5 @@
 #include "tags/ID3v1.h"
 
-#include "tags/FileRange.h"
-
 #include <array>
 
 namespace tags {
@@ -176,17 +174,6 @@ std::string fieldText(ByteSpan field) {
 
 std::string_view TID3v1::genreName(std::uint8_t genreId) {
     return genreId < kGenres.size() ? kGenres[genreId] : std::string_view();
-}
-
-bool TID3v1::LoadFromFile(const std::string& path) {
-    Clear();
-    auto file = FileRange::open(path);
-    return file && parse(*file);
-}
-
-bool TID3v1::parse(ByteSpan fileBytes) {
-    MemorySource source(fileBytes);
-    return parse(source);
 }
 
 bool TID3v1::parse(ByteSource& file) {

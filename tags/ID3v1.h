@@ -3,6 +3,7 @@
 // The fixed 128-byte ID3 version 1 tag at the end of a file (versions 1.0 and 1.1).
 
 #include "tags/ByteSource.h"
+#include "tags/FileRange.h"
 #include "tags/TagBytes.h"
 
 #include <cstdint>
@@ -16,10 +17,13 @@ public:
     TID3v1() = default;
 
     // Clears, then reads the last 128 bytes. True when they could be read, tag or not.
-    bool LoadFromFile(const std::string& path);
+    bool LoadFromFile(const std::string& path) {
+        Clear();
+        return parseFile(*this, path);
+    }
     // The same over an open file or a buffer holding a whole file.
     bool parse(ByteSource& file);
-    bool parse(ByteSpan fileBytes);
+    bool parse(ByteSpan fileBytes) { return parseBytes(*this, fileBytes); }
     // Decodes the last 128 bytes of a file (Found false when they hold no tag).
     void decode(std::span<const std::uint8_t, 128> tag);
     void Clear() { *this = TID3v1(); }

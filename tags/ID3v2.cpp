@@ -1,7 +1,5 @@
 #include "tags/ID3v2.h"
 
-#include "tags/FileRange.h"
-
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -196,17 +194,6 @@ std::string orElse(std::string text, const std::optional<FrameData>& fallback) {
 }
 
 } // namespace
-
-bool TID3v2::LoadFromFile(const std::string& path) {
-    Clear();
-    auto file = FileRange::open(path);
-    return file && parse(*file);
-}
-
-bool TID3v2::parse(ByteSpan fileBytes) {
-    MemorySource source(fileBytes);
-    return parse(source);
-}
 
 bool TID3v2::parse(ByteSource& file) {
     Clear();

@@ -4,6 +4,7 @@
 // tag's total size, and the texts of sixteen frame kinds.
 
 #include "tags/ByteSource.h"
+#include "tags/FileRange.h"
 #include "tags/TagBytes.h"
 
 #include <cstdint>
@@ -17,10 +18,13 @@ public:
 
     // Clears, then reads the header and walks the frames. True when the 10 header bytes could
     // be read, tag or not.
-    bool LoadFromFile(const std::string& path);
+    bool LoadFromFile(const std::string& path) {
+        Clear();
+        return parseFile(*this, path);
+    }
     // The same over an open file or a buffer holding a whole file.
     bool parse(ByteSource& file);
-    bool parse(ByteSpan fileBytes);
+    bool parse(ByteSpan fileBytes) { return parseBytes(*this, fileBytes); }
     void Clear() { *this = TID3v2(); }
 
     bool Found() const { return m_found; }
