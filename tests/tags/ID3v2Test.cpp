@@ -200,8 +200,7 @@ TEST(ID3v2, HeaderAndSize) {
 
     const Bytes withFooter = id3v2(4, {frame(4, "TIT2", latin1Text("T"))}, 0, 0x10);
     ASSERT_TRUE(r.parse(file(withFooter)));
-    EXPECT_EQ(r.Size(), static_cast<std::int32_t>(withFooter.size()));
-    EXPECT_EQ(r.Size(), static_cast<std::int32_t>(withFooter.size() - 10 + 10));
+    EXPECT_EQ(r.Size(), 10 + 12 + 10); // header, one 12-byte frame, footer
     EXPECT_EQ(r.Title(), "T");
 
     // The size bytes are taken whole: 0x80 in the last byte counts 128.

@@ -169,6 +169,25 @@ TEST(TagMutations, ReadersSurviveDamagedTags) {
     EXPECT_EQ(variant, kVariantsPerFile * validFiles().size());
 }
 
+// Every 4-byte run of every file forced to the largest unsigned and signed values, in both
+// byte orders, so each size, count and length field meets them.
+TEST(TagMutations, EveryFieldForcedHuge) {
+    Readers r;
+    std::size_t variant = 0;
+    for (const Bytes& valid : validFiles()) {
+        for (std::size_t at = 0; at + 4 <= valid.size(); ++at) {
+            for (const Bytes& field : {be32(0xFFFFFFFF), le32(0x7FFFFFFF), be32(0x7FFFFFFF)}) {
+                Bytes b = valid;
+                std::copy(field.begin(), field.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+                EXPECT_EQ(r.id3v1.parse(b), b.size() >= 128);
+                EXPECT_EQ(r.id3v2.parse(b), b.size() >= 10);
+                r.ape.parse(b);
+                checkReaders(r, b, variant++);
+            }
+        }
+    }
+}
+
 // The unmutated files read as intended, so the variants start from real tags.
 TEST(TagMutations, ValidFilesAreRead) {
     const auto files = validFiles();
