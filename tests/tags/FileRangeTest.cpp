@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <random>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +45,24 @@ TEST_F(FileRangeTest, ReadsRangesFromStartAndEnd) {
     ASSERT_TRUE(file->readFromEnd(128, tail));
     EXPECT_EQ(tail[0], m_bytes[m_bytes.size() - 128]);
     EXPECT_FALSE(file->readFromEnd(m_bytes.size() + 1, tail));
+}
+
+TEST_F(FileRangeTest, RandomReadsMatchTheBytes) {
+    // Reads of every size at head, tail and middle, in random order, so every cache path is taken.
+    auto file = FileRange::open(m_path);
+    ASSERT_TRUE(file);
+    MemorySource memory(m_bytes);
+    std::mt19937 rng(7);
+    for (int n = 0; n < 2000; ++n) {
+        const std::uint64_t offset = std::uniform_int_distribution<std::uint64_t>(0, 10100)(rng);
+        const std::size_t length =
+            std::uniform_int_distribution<std::size_t>(0, n % 10 ? 600 : 9000)(rng);
+        std::vector<std::uint8_t> got(length, 0xEE), want(length, 0xEE);
+        const auto a = file->readAt(offset, got);
+        const auto b = memory.readAt(offset, want);
+        ASSERT_EQ(a, b) << offset << " " << length;
+        ASSERT_EQ(got, want) << offset << " " << length;
+    }
 }
 
 TEST_F(FileRangeTest, ShortReadsAtTheEnd) {
