@@ -1,6 +1,7 @@
 #include "app/fMain.h"
 
 #include "app/DeckBackground.h"
+#include "app/DeckEngine.h"
 #include "app/Journal.h"
 #include "app/MainLayout.h"
 #include "app/tuvalVersion.h"
@@ -95,6 +96,7 @@ TMain::TMain(TMainDialogs dialogs, QWidget* parent)
     resize(layout::kDesignClient);
 
     buildUpperBand();
+    buildDeckEngines();
     buildCommandPanel();
     buildMusicPages();
     alignControls();
@@ -130,6 +132,73 @@ void TMain::buildUpperBand() {
     edTimeMix->setSuffix(QStringLiteral(" s"));
     btMix = button(this, "btMix", QStringLiteral("Mixage des titres"),
                    QStringLiteral("Oblige le mixage Audio entre deux titres"), {276, 204, 124, 36});
+}
+
+// What differs between the decks: names, the deck area and the handlers.
+struct DeckWiring {
+    const char* prefix;
+    const char* suffix;
+    void (TMain::*pcmData)(QObject*, void*, std::uint32_t, std::uint32_t&, dsp::PDSStream);
+    void (TMain::*flush)(QObject*);
+    void (TMain::*mediaTypeChanged)(QObject*, dsp::PDSStream);
+};
+
+void TMain::buildDeckEngines() {
+    const DeckWiring wiring[] = {
+        {"Piste1", "P1", &TMain::Piste1FilterPCMData, &TMain::Piste1FilterFlush,
+         &TMain::Piste1FilterMediaTypeChanged},
+        {"Piste2", "P2", &TMain::Piste2FilterPCMData, &TMain::Piste2FilterFlush,
+         &TMain::Piste2FilterMediaTypeChanged},
+    };
+    QLabel* areas[] = {m_deck1, m_deck2};
+    for (std::size_t i = 0; i < m_engines.size(); ++i) {
+        const DeckWiring& w = wiring[i];
+        m_engines[i] = std::make_unique<TDeckEngine>(QString::fromLatin1(w.prefix),
+                                                     QString::fromLatin1(w.suffix), areas[i]);
+        TDeckEngine& engine = *m_engines[i];
+        engine.Track().setGeometry(8, areas[i]->height() - 28, areas[i]->width() - 16, 20);
+        engine.Filter().SetOnPCMData([this, w](QObject* sender, void* buffer, std::uint32_t size,
+                                               std::uint32_t& newSize, dsp::PDSStream stream) {
+            (this->*w.pcmData)(sender, buffer, size, newSize, stream);
+        });
+        engine.Filter().OnFlush = [this, w](QObject* sender) {
+            (this->*w.flush)(sender);
+        };
+        engine.Filter().OnMediaTypeChanged = [this, w](QObject* sender, dsp::PDSStream stream) {
+            (this->*w.mediaTypeChanged)(sender, stream);
+        };
+    }
+    Piste1 = &Deck(1).Graph();
+    Piste2 = &Deck(2).Graph();
+    Piste1Filter = &Deck(1).Filter();
+    Piste2Filter = &Deck(2).Filter();
+    TrackP1 = &Deck(1).Track();
+    TrackP2 = &Deck(2).Track();
+}
+
+// streaming thread
+void TMain::Piste1FilterPCMData(QObject*, void* Buffer, std::uint32_t Size, std::uint32_t& NewSize,
+                                dsp::PDSStream Stream) {
+    Deck(1).FilterPCMData(Buffer, Size, NewSize, Stream);
+}
+
+// streaming thread
+void TMain::Piste2FilterPCMData(QObject*, void* Buffer, std::uint32_t Size, std::uint32_t& NewSize,
+                                dsp::PDSStream Stream) {
+    Deck(2).FilterPCMData(Buffer, Size, NewSize, Stream);
+}
+
+void TMain::Piste1FilterFlush(QObject*) {
+    Deck(1).FilterFlush();
+}
+void TMain::Piste2FilterFlush(QObject*) {
+    Deck(2).FilterFlush();
+}
+void TMain::Piste1FilterMediaTypeChanged(QObject*, dsp::PDSStream) {
+    Deck(1).FilterMediaTypeChanged();
+}
+void TMain::Piste2FilterMediaTypeChanged(QObject*, dsp::PDSStream) {
+    Deck(2).FilterMediaTypeChanged();
 }
 
 void TMain::buildCommandPanel() {
@@ -324,8 +393,15 @@ void TMain::applyEqualizerBands() {}
 void TMain::writeEqualizerBands() {}
 void TMain::resetLastPositions() {}
 void TMain::hookIndexGrid() {}
-void TMain::deactivateGraphs() {}
-void TMain::clearGraphs() {}
+void TMain::deactivateGraphs() {
+    Piste1->SetActive(false);
+    Piste2->SetActive(false);
+}
+
+void TMain::clearGraphs() {
+    Piste1->ClearGraph();
+    Piste2->ClearGraph();
+}
 void TMain::resetCrossfade() {}
 void TMain::createVisualImages() {}
 void TMain::freeVisualImages() {}

@@ -1,7 +1,12 @@
 #pragma once
 
+#include "dsp/dspTypes.h"
+
 #include <QWidget>
+#include <array>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -13,7 +18,15 @@ class QTabWidget;
 class QTableView;
 class QTreeView;
 
+namespace tap {
+class TDCDSPFilter;
+}
+
 namespace app {
+
+class TDeckEngine;
+class TDSTrackBar;
+class TFilterGraph;
 
 // The questions and boxes the main window puts to the operator. Tests answer them without
 // a modal loop.
@@ -52,6 +65,18 @@ public:
     void btQuitteClick();
     void btFindPlAudioClick();
 
+    // The decks' taps (PCM data on the streaming thread).
+    void Piste1FilterPCMData(QObject* Sender, void* Buffer, std::uint32_t Size,
+                             std::uint32_t& NewSize, dsp::PDSStream Stream);
+    void Piste2FilterPCMData(QObject* Sender, void* Buffer, std::uint32_t Size,
+                             std::uint32_t& NewSize, dsp::PDSStream Stream);
+    void Piste1FilterFlush(QObject* Sender);
+    void Piste2FilterFlush(QObject* Sender);
+    void Piste1FilterMediaTypeChanged(QObject* Sender, dsp::PDSStream Stream);
+    void Piste2FilterMediaTypeChanged(QObject* Sender, dsp::PDSStream Stream);
+
+    TDeckEngine& Deck(int number) { return *m_engines.at(static_cast<std::size_t>(number - 1)); }
+
 signals:
     // The window has closed after FormClose: the program ends.
     void closed();
@@ -64,6 +89,7 @@ protected:
 
 private:
     void buildUpperBand();
+    void buildDeckEngines();
     void buildCommandPanel();
     void buildMusicPages();
     void alignControls();
@@ -90,6 +116,15 @@ private:
 
     TMainDialogs m_dialogs;
     bool m_confirmClose = false;
+
+    // Both decks' engines; the spec-named pointers below look into them.
+    std::array<std::unique_ptr<TDeckEngine>, 2> m_engines;
+    TFilterGraph* Piste1 = nullptr;
+    TFilterGraph* Piste2 = nullptr;
+    tap::TDCDSPFilter* Piste1Filter = nullptr;
+    tap::TDCDSPFilter* Piste2Filter = nullptr;
+    TDSTrackBar* TrackP1 = nullptr;
+    TDSTrackBar* TrackP2 = nullptr;
 
     // Components, children of this window.
     QLabel* m_deck1 = nullptr;

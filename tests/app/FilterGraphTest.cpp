@@ -2,6 +2,7 @@
 
 #include "MediaFixtures.h"
 #include "app/DSTrackBar.h"
+#include "app/DeckEngine.h"
 #include "tap/DCDSPFilter.h"
 #include "tap/Media.h"
 
@@ -332,6 +333,41 @@ TEST_F(FilterGraphTest, TrackBarSeeksToTheReleasedPosition) {
         return p && std::abs(*p / 10000 - 2000) < 50;
     }));
     track.SetFilterGraph(nullptr);
+}
+
+TEST_F(FilterGraphTest, DeckEngineNamesItsPartsAndRunsCompressorThenEqualiser) {
+    QWidget area;
+    area.resize(200, 100);
+    app::TDeckEngine deck(QStringLiteral("Piste2"), QStringLiteral("P2"), &area);
+    EXPECT_EQ(deck.Graph().objectName(), QStringLiteral("Piste2"));
+    EXPECT_EQ(deck.Filter().objectName(), QStringLiteral("Piste2Filter"));
+    EXPECT_EQ(deck.Track().objectName(), QStringLiteral("TrackP2"));
+    EXPECT_EQ(deck.Track().parent(), &area);
+    EXPECT_EQ(deck.Filter().VisualInterval(), 45);
+    EXPECT_TRUE(deck.Filter().VisualEnabled());
+    EXPECT_TRUE(deck.Filter().DSPEnabled());
+    EXPECT_FALSE(deck.Filter().VisualAfterDSP());
+
+    dsp::DSStream stream;
+    stream.SampleRate = 44100;
+    stream.Channels = 2;
+    stream.Bits = 16;
+    std::vector<std::int16_t> block(4096, 1000);
+    std::uint32_t newSize = 0;
+    const auto size = static_cast<std::uint32_t>(block.size() * 2);
+    stream.Size = size;
+    deck.Compressor().setEnabled(false);
+    deck.Equalizer().SetEnabled(false);
+    deck.FilterPCMData(block.data(), size, newSize, &stream);
+    EXPECT_EQ(newSize, size);
+    EXPECT_EQ(block[100], 1000); // both processors off: untouched
+    deck.Compressor().setEnabled(true);
+    deck.Compressor().setGainDB(6.0f);
+    deck.FilterPCMData(block.data(), size, newSize, &stream);
+    EXPECT_EQ(newSize, size);
+    EXPECT_NE(block[100], 1000);
+    deck.FilterFlush();
+    deck.FilterMediaTypeChanged();
 }
 
 } // namespace
