@@ -21,12 +21,6 @@ constexpr unsigned kPlayFlagSoftVolume = 1u << 4;
 constexpr const char* kTapCaps =
     "audio/x-raw, format=(string){ U8, S16LE, S24LE, S32LE, F32LE }, layout=(string)interleaved";
 
-struct MessageUnref {
-    void operator()(GstMessage* m) const { gst_message_unref(m); }
-};
-// Shared so that a queued call the UI thread never runs still releases the message.
-using MessageRef = std::shared_ptr<GstMessage>;
-
 std::uint32_t resultCodeOf(const GError* error) {
     if (error == nullptr)
         return kE_FAIL;
@@ -74,20 +68,6 @@ GstElement* makeAudioSink() {
     return sink;
 }
 
-bool isForwarded(GstMessageType type) {
-    switch (type) {
-    case GST_MESSAGE_EOS:
-    case GST_MESSAGE_ERROR:
-    case GST_MESSAGE_ASYNC_DONE:
-    case GST_MESSAGE_APPLICATION:
-    case GST_MESSAGE_DURATION_CHANGED:
-    case GST_MESSAGE_NEW_CLOCK:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 int VolumeToHundredthsDb(int volume) {
@@ -127,7 +107,7 @@ void TFilterGraph::SetActive(bool active) {
     if (!active) {
         notifyControls(kNoticeActivation, 0);
         gst_element_set_state(m_pipeline, GST_STATE_NULL);
-        ++m_generation;
+        flushBus();
         removeFilters();
         GstBus* bus = gst_element_get_bus(m_pipeline);
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
@@ -240,12 +220,12 @@ void TFilterGraph::notifyControls(int notice, int param) {
         c->ControlNotify(notice, param);
 }
 
-// Back to an empty graph: streaming threads joined, then the generation moves on so that
-// messages they posted are dropped on arrival.
+// Back to an empty graph: streaming threads joined, then what they posted is flushed from the
+// bus so that no message of the old stream reaches the handler.
 void TFilterGraph::resetStream() {
     // NULL rather than READY: after a failed preroll playbin only takes a new URI from NULL.
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
-    ++m_generation;
+    flushBus();
     {
         const std::lock_guard lock(m_errorLock);
         m_renderError.reset();
@@ -440,19 +420,38 @@ void TFilterGraph::SeekToStart() {
     SetCurrentPosition(0);
 }
 
-// Posting thread (streaming threads, or the UI thread itself).
+// Posting thread (streaming threads, or the UI thread itself). Messages stay on the bus; the
+// UI thread is asked once to drain it.
 GstBusSyncReply TFilterGraph::busSync(GstBus*, GstMessage* message, gpointer graph) {
     auto* self = static_cast<TFilterGraph*>(graph);
-    if (!isForwarded(GST_MESSAGE_TYPE(message)))
-        return GST_BUS_DROP;
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR)
         self->noteRenderError(message);
-    const unsigned generation = self->m_generation.load();
-    MessageRef ref(gst_message_ref(message), MessageUnref{});
-    QMetaObject::invokeMethod(
-        self, [self, generation, ref] { self->onBusMessage(generation, ref.get()); },
-        Qt::QueuedConnection);
-    return GST_BUS_DROP;
+    if (!self->m_drainQueued.exchange(true))
+        QMetaObject::invokeMethod(self, &TFilterGraph::drainBus, Qt::QueuedConnection);
+    return GST_BUS_PASS;
+}
+
+// UI thread. A handler may pump the event loop or clear the graph, so the bus is looked up
+// again for every message.
+void TFilterGraph::drainBus() {
+    m_drainQueued.store(false);
+    while (Active()) {
+        GstBus* bus = gst_element_get_bus(m_pipeline);
+        GstMessage* message = gst_bus_pop(bus);
+        gst_object_unref(bus);
+        if (message == nullptr)
+            return;
+        onBusMessage(message);
+        gst_message_unref(message);
+    }
+}
+
+// Drops whatever the bus still holds: messages of a stream that has just been cleared.
+void TFilterGraph::flushBus() {
+    GstBus* bus = gst_element_get_bus(m_pipeline);
+    gst_bus_set_flushing(bus, TRUE);
+    gst_bus_set_flushing(bus, FALSE);
+    gst_object_unref(bus);
 }
 
 // Any thread: keeps the first error of the current stream for RenderFile to report.
@@ -463,9 +462,7 @@ void TFilterGraph::noteRenderError(GstMessage* message) {
 }
 
 // UI thread: the one place where bus messages become the graph's events.
-void TFilterGraph::onBusMessage(unsigned generation, GstMessage* message) {
-    if (generation != m_generation.load() || !Active())
-        return; // posted by a stream that has since been cleared
+void TFilterGraph::onBusMessage(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
         raiseEvent(kEcComplete, 0, 0);

@@ -73,7 +73,8 @@ public:
 //   decoder ! audioconvert ! capsfilter(PCM the tap takes) ! <filters> ! audioconvert
 //           ! audiopanorama (balance) ! playbin's volume ! sink from TUVAL_AUDIO_SINK
 // All operations belong to the UI thread. Bus messages reach the UI thread in one place
-// (onBusMessage); those posted before the graph was last cleared are dropped there.
+// (onBusMessage); those of a stream the graph has since cleared are flushed from the bus
+// when it is cleared, so they never arrive.
 class TFilterGraph : public QObject, public tap::IDSFilterList {
     Q_OBJECT
 
@@ -127,7 +128,9 @@ public:
 
 private:
     static GstBusSyncReply busSync(GstBus* bus, GstMessage* message, gpointer graph);
-    void onBusMessage(unsigned generation, GstMessage* message); // UI thread
+    void drainBus();                        // UI thread
+    void onBusMessage(GstMessage* message); // UI thread
+    void flushBus();
     void raiseEvent(int event, int param1, int param2);
     void notifyControls(int notice, int param);
     void noteRenderError(GstMessage* message); // any thread
@@ -145,7 +148,7 @@ private:
     GstElement* m_panorama = nullptr;
     std::vector<tap::IDSFilterComponent*> m_filters;
     std::vector<IDSControlComponent*> m_controls;
-    std::atomic<unsigned> m_generation{0};
+    std::atomic<bool> m_drainQueued{false};
     int m_state = 1;
     bool m_loaded = false;
     bool m_pausePending = false;
