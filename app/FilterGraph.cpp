@@ -106,22 +106,23 @@ void TFilterGraph::SetActive(bool active) {
         return;
     if (!active) {
         notifyControls(kNoticeActivation, 0);
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
-        flushBus();
-        removeFilters();
-        GstBus* bus = gst_element_get_bus(m_pipeline);
-        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-        gst_object_unref(bus);
-        gst_object_unref(m_pipeline);
-        m_pipeline = m_filterBin = m_panorama = nullptr;
+        destroyPipeline();
         m_loaded = false;
         m_state = 1;
         return;
     }
     tap::initialiseMedia();
+    if (!createPipeline())
+        return;
+    applySettings();
+    m_state = 1;
+    notifyControls(kNoticeActivation, 1);
+}
+
+bool TFilterGraph::createPipeline() {
     m_pipeline = gst_element_factory_make("playbin", nullptr);
     if (m_pipeline == nullptr)
-        return;
+        return false;
     gst_object_ref_sink(m_pipeline);
     g_object_set(m_pipeline, "flags", kPlayFlagAudio | kPlayFlagSoftVolume, nullptr);
     g_object_set(m_pipeline, "audio-sink", makeAudioSink(), nullptr);
@@ -129,9 +130,18 @@ void TFilterGraph::SetActive(bool active) {
     GstBus* bus = gst_element_get_bus(m_pipeline);
     gst_bus_set_sync_handler(bus, &TFilterGraph::busSync, this, nullptr);
     gst_object_unref(bus);
-    applySettings();
-    m_state = 1;
-    notifyControls(kNoticeActivation, 1);
+    return true;
+}
+
+void TFilterGraph::destroyPipeline() {
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    flushBus();
+    removeFilters();
+    GstBus* bus = gst_element_get_bus(m_pipeline);
+    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+    gst_object_unref(bus);
+    gst_object_unref(m_pipeline);
+    m_pipeline = m_filterBin = m_panorama = nullptr;
 }
 
 bool TFilterGraph::buildAudioFilter() {
@@ -222,10 +232,23 @@ void TFilterGraph::notifyControls(int notice, int param) {
 
 // Back to an empty graph: streaming threads joined, then what they posted is flushed from the
 // bus so that no message of the old stream reaches the handler.
-void TFilterGraph::resetStream() {
-    // NULL rather than READY: after a failed preroll playbin only takes a new URI from NULL.
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
-    flushBus();
+void TFilterGraph::resetStream(bool rebuild) {
+    {
+        const std::lock_guard lock(m_errorLock);
+        rebuild = rebuild || m_renderError.has_value();
+    }
+    if (rebuild) {
+        // After an error, parts of the failed stream may still post errors into the next
+        // preroll and fail it: that stream's playbin is given up for a fresh one, with the
+        // same filter components in it.
+        destroyPipeline();
+        createPipeline();
+        applySettings();
+    } else {
+        // READY keeps what playbin can reuse for the next file.
+        gst_element_set_state(m_pipeline, GST_STATE_READY);
+        flushBus();
+    }
     {
         const std::lock_guard lock(m_errorLock);
         m_renderError.reset();
@@ -236,7 +259,7 @@ void TFilterGraph::resetStream() {
 }
 
 void TFilterGraph::failRender(const QString& text, std::uint32_t code) {
-    resetStream();
+    resetStream(true);
     throw TFilterGraphError(text, code);
 }
 
@@ -245,20 +268,25 @@ std::uint32_t TFilterGraph::RenderFile(const QString& path) {
         return kE_UNEXPECTED;
     notifyControls(kNoticeRender, 0);
     resetStream();
+    if (!Active())
+        return kE_UNEXPECTED;
     const QByteArray uri = QUrl::fromLocalFile(path).toEncoded();
     g_object_set(m_pipeline, "uri", uri.constData(), nullptr);
     GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
     if (ret == GST_STATE_CHANGE_ASYNC)
         ret = gst_element_get_state(m_pipeline, nullptr, nullptr, kPrerollTimeout);
-    std::optional<std::pair<QString, std::uint32_t>> error;
-    {
-        const std::lock_guard lock(m_errorLock);
-        error = m_renderError;
-    }
-    if (error)
-        failRender(error->first, error->second);
-    if (ret == GST_STATE_CHANGE_FAILURE)
+    // Only a failed preroll counts: an element of a stream torn down just before may still
+    // post a late error, which says nothing about this file.
+    if (ret == GST_STATE_CHANGE_FAILURE) {
+        std::optional<std::pair<QString, std::uint32_t>> error;
+        {
+            const std::lock_guard lock(m_errorLock);
+            error = m_renderError;
+        }
+        if (error)
+            failRender(error->first, error->second);
         failRender(QStringLiteral("Internal data stream error."), kE_FAIL);
+    }
     if (ret == GST_STATE_CHANGE_ASYNC)
         failRender(QStringLiteral("Timeout while prerolling."), kE_FAIL);
     gint audioStreams = 0;

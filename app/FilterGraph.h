@@ -137,7 +137,9 @@ private:
 
     bool buildAudioFilter();
     void removeFilters();
-    void resetStream();
+    bool createPipeline();
+    void destroyPipeline();
+    void resetStream(bool rebuild = false);
     void applySettings();
     void postPauseDone();
     void requestState(GstState state);
