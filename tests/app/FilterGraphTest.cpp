@@ -1,5 +1,6 @@
 #include "app/FilterGraph.h"
 
+#include "EventLoopWait.h"
 #include "MediaFixtures.h"
 #include "app/DSTrackBar.h"
 #include "app/DeckEngine.h"
@@ -26,18 +27,7 @@ QApplication& application() {
     return app;
 }
 
-// Runs the UI event loop until cond holds or a generous limit passes.
-bool waitFor(const std::function<bool()>& cond, int limitMs = 20'000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!cond()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
+using fixtures::waitFor;
 
 // One deck's engine parts, wired as the main window wires them.
 struct Deck {

@@ -1,6 +1,7 @@
 // Loads, plays, seeks, pauses and clears one deck a thousand times; the live heap must not
 // grow. Run by hand: ctest -L soak.
 
+#include "EventLoopWait.h"
 #include "MediaFixtures.h"
 #include "app/DeckEngine.h"
 #include "tap/Media.h"
@@ -29,17 +30,7 @@ std::size_t liveHeapBytes() {
 #endif
 }
 
-bool waitFor(const std::function<bool()>& cond, int limitMs = 20'000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!cond()) {
-        if (timer.elapsed() > limitMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(500);
-    }
-    return true;
-}
+using fixtures::waitFor;
 
 TEST(GraphSoak, ThousandCyclesKeepTheHeapFlat) {
     int argc = 1;

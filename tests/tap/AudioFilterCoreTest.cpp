@@ -1,5 +1,7 @@
 #include "tap/AudioFilterCore.h"
 
+#include "tap/RecordingCallback.h"
+
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <vector>
@@ -18,31 +20,7 @@ MediaType pcm(std::uint32_t bits, std::uint16_t tag = tap::kWaveFormatPcm) {
     return t;
 }
 
-// Records what the tap asks of its component; optionally halves every block.
-class RecordingCallback : public tap::IDCDSPFilterCallBack {
-public:
-    int pcmCalls = 0;
-    int typeChanges = 0;
-    int flushes = 0;
-    bool halve = false;
-    std::int32_t PCMData(void* Buffer, std::uint32_t Size, std::uint32_t& NewSize,
-                         dsp::PDSStream) override {
-        ++pcmCalls;
-        auto* bytes = static_cast<std::uint8_t*>(Buffer);
-        for (std::uint32_t i = 0; i < Size; ++i)
-            bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
-        NewSize = halve ? Size / 2 : Size;
-        return tap::kS_OK;
-    }
-    std::int32_t MediaTypeChanged(dsp::PDSStream) override {
-        ++typeChanges;
-        return tap::kS_OK;
-    }
-    std::int32_t Flush() override {
-        ++flushes;
-        return tap::kS_OK;
-    }
-};
+using testing_tap::RecordingCallback;
 
 struct TypeCase {
     const char* name;

@@ -2,6 +2,7 @@
 
 #include "tap/AudioFilterCore.h"
 #include "tap/Media.h"
+#include "tap/RecordingCallback.h"
 
 #include <cstdint>
 #include <gst/check/gstharness.h>
@@ -17,26 +18,7 @@ struct HarnessDeleter {
 };
 using Harness = std::unique_ptr<GstHarness, HarnessDeleter>;
 
-class Negate : public tap::IDCDSPFilterCallBack {
-public:
-    bool halve = false;
-    int calls = 0;
-    int flushes = 0;
-    std::int32_t PCMData(void* Buffer, std::uint32_t Size, std::uint32_t& NewSize,
-                         dsp::PDSStream) override {
-        ++calls;
-        auto* b = static_cast<std::uint8_t*>(Buffer);
-        for (std::uint32_t i = 0; i < Size; ++i)
-            b[i] = static_cast<std::uint8_t>(~b[i]);
-        NewSize = halve ? Size / 2 : Size;
-        return tap::kS_OK;
-    }
-    std::int32_t MediaTypeChanged(dsp::PDSStream) override { return tap::kS_OK; }
-    std::int32_t Flush() override {
-        ++flushes;
-        return tap::kS_OK;
-    }
-};
+using Negate = testing_tap::RecordingCallback;
 
 Harness makeHarness(const std::string& caps) {
     EXPECT_TRUE(tap::initialiseMedia());
@@ -144,7 +126,7 @@ TEST(DSAudioFilter, EncodedPassThroughIsUntouched) {
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(bytesOf(out), in);
     gst_buffer_unref(out);
-    EXPECT_EQ(cb.calls, 0);
+    EXPECT_EQ(cb.pcmCalls, 0);
     EXPECT_NE(coreOf(h).GetStream()->SPDIF, 0u);
     EXPECT_EQ(coreOf(h).History().Fill(), 0u);
     coreOf(h).SetCallback(nullptr);
