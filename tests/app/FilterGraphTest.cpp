@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -263,6 +264,9 @@ TEST_F(FilterGraphTest, VisualBlockIsTheAudioBeingHeard) {
     ASSERT_TRUE(deck.waitEvent(app::kEcComplete));
     deck.filter.SetVisualEnabled(false);
     ASSERT_GT(offsets.size(), 10u);
+    const auto [lo, hi] = std::minmax_element(offsets.begin(), offsets.end());
+    RecordProperty("offset_ms_min", static_cast<int>(*lo));
+    RecordProperty("offset_ms_max", static_cast<int>(*hi));
     for (std::int64_t d : offsets)
         EXPECT_LE(std::abs(d), 50) << "visual block " << d << " ms from the position";
 }
