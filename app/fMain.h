@@ -117,7 +117,7 @@ private:
     TMainDialogs m_dialogs;
     bool m_confirmClose = false;
 
-    // Both decks' engines; the spec-named pointers below look into them.
+    // Both decks' engines; the per-deck pointers below look into them.
     std::array<std::unique_ptr<TDeckEngine>, 2> m_engines;
     TFilterGraph* Piste1 = nullptr;
     TFilterGraph* Piste2 = nullptr;
