@@ -1,0 +1,163 @@
+// Broken and mutated stream headers: the readers must neither crash, hang nor read outside
+// what they were given, whatever the bytes say. Run under AddressSanitizer and UBSan.
+
+#include "AsfBuilder.h"
+#include "MpegBuilder.h"
+#include "tags/MPEGaudio.h"
+#include "tags/WAVfile.h"
+#include "tags/WMAfile.h"
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace tags {
+namespace {
+
+using test::ByteBuilder;
+using Bytes = std::vector<std::uint8_t>;
+namespace asf = test::asf;
+namespace mp3 = test::mp3;
+
+// Variants of a valid input: bit flips, truncations, length fields set to 0, small, huge
+// or all ones, and stretches of bytes overwritten.
+std::vector<Bytes> mutations(const Bytes& seed, int count, std::uint32_t rngSeed) {
+    std::mt19937 rng(rngSeed);
+    auto below = [&rng](std::size_t n) {
+        return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
+    };
+    constexpr std::uint32_t kLengths[] = {0,          1,          23,         24,
+                                          0x7FFFFFFF, 0x80000000, 0xFFFFFFF0, 0xFFFFFFFF};
+    std::vector<Bytes> out;
+    for (int k = 0; k < count; ++k) {
+        Bytes b = seed;
+        const int edits = 1 + static_cast<int>(below(4));
+        for (int e = 0; e < edits && !b.empty(); ++e) {
+            switch (below(4)) {
+            case 0:
+                b[below(b.size())] ^= static_cast<std::uint8_t>(1u << below(8));
+                break;
+            case 1:
+                b.resize(below(b.size() + 1));
+                break;
+            case 2: {
+                const std::uint32_t v = kLengths[below(std::size(kLengths))];
+                const std::size_t at = below(b.size());
+                for (std::size_t i = 0; i < 4 && at + i < b.size(); ++i)
+                    b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+                break;
+            }
+            default: {
+                const std::size_t at = below(b.size());
+                const std::uint8_t v = static_cast<std::uint8_t>(below(256));
+                for (std::size_t i = at; i < std::min(b.size(), at + 1 + below(16)); ++i)
+                    b[i] = v;
+            }
+            }
+        }
+        out.push_back(std::move(b));
+    }
+    return out;
+}
+
+Bytes wavSeed() {
+    ByteBuilder b;
+    b.text("RIFF").le32(1000).text("WAVE").text("fmt ").le32(18).le16(1).le16(2).le32(44100);
+    b.le32(176400).le16(4).le16(16).le16(0).text("fact").le32(4).le32(4410).text("data");
+    return b.le32(100).fill(100);
+}
+
+Bytes wmaSeed() {
+    return asf::stereoFile({asf::contentDescription(u"Titre", u"Artiste", u"", u"Note"),
+                            asf::extendedContentDescription({
+                                asf::text(u"WM/AlbumTitle", u"Album"),
+                                {u"WM/TrackNumber", 3, ByteBuilder().le32(4)},
+                                asf::text(u"WM/Track", u"4"),
+                                asf::text(u"WM/Genre", u"Jazz"),
+                            })},
+                           200);
+}
+
+Bytes mpegSeed() {
+    ByteBuilder b;
+    b.text("ID3").u8(3).u8(0).u8(0).u8(0).u8(0).u8(0).u8(30);
+    b.text("TIT2").be32(6).u8(0).u8(0).u8(0).text("Titre").fill(14); // 30 bytes of body
+    b.bytes(mp3::xingStream(20, 8340, 36, mp3::kStereo128, 417, 12));
+    b.text("APETAGEX").le32(2000).le32(32 + 20).le32(1).le32(0).fill(8);
+    b.le32(5).le32(0).text("Title").u8(0).text("Titre");
+    b.text("APETAGEX").le32(2000).le32(32 + 20).le32(1).le32(0).fill(8);
+    b.text("TAG").text("Titre").fill(25).text("Artiste").fill(23).fill(64).u8(1);
+    return b;
+}
+
+// Every reader, over the same bytes; the checks are those of the sanitizers.
+void readAll(const Bytes& bytes) {
+    TWAVfile wav;
+    wav.parse(bytes);
+    (void)wav.Duration();
+    TWMAfile wma;
+    wma.parse(bytes);
+    TMPEGaudio mpeg;
+    mpeg.parse(bytes);
+    (void)mpeg.Valid();
+    (void)mpeg.BitRate();
+    (void)mpeg.Duration();
+}
+
+TEST(StreamMutation, SeedsAreValid) {
+    TWAVfile wav;
+    EXPECT_TRUE(wav.parse(wavSeed()));
+    EXPECT_TRUE(wav.Valid());
+    TWMAfile wma;
+    EXPECT_TRUE(wma.parse(wmaSeed()));
+    EXPECT_TRUE(wma.Valid());
+    TMPEGaudio mpeg;
+    mpeg.parse(mpegSeed());
+    EXPECT_TRUE(mpeg.Valid());
+    EXPECT_TRUE(mpeg.Vbr().Found);
+}
+
+TEST(StreamMutation, MutatedHeadersAreReadSafely) {
+    const std::pair<const char*, Bytes> seeds[] = {
+        {"wav", wavSeed()}, {"wma", wmaSeed()}, {"mpeg", mpegSeed()}};
+    std::uint32_t rngSeed = 1;
+    for (const auto& [name, seed] : seeds) {
+        SCOPED_TRACE(name);
+        for (const Bytes& variant : mutations(seed, 3000, rngSeed++))
+            readAll(variant);
+    }
+}
+
+TEST(StreamMutation, CraftedBrokenInputs) {
+    auto withLe32 = [](Bytes b, std::size_t at, std::uint32_t v) {
+        for (std::size_t i = 0; i < 4; ++i)
+            b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
+        return b;
+    };
+    const Bytes wma = wmaSeed();
+    // The first object starts at 30, the content description after the two stream objects.
+    const std::size_t firstObject = 30;
+    const std::size_t description = firstObject + 104 + 94;
+    const std::pair<const char*, Bytes> cases[] = {
+        {"asf object size 0", withLe32(wma, firstObject + 16, 0)},
+        {"asf object size past the end", withLe32(wma, firstObject + 16, 0xFFFFFFF0)},
+        {"asf object count 2^32-1", withLe32(wma, 24, 0xFFFFFFFF)},
+        {"asf string length past the object", withLe32(wma, description + 24, 0xFFFFFFFF)},
+        {"asf descriptor count past the object", withLe32(wma, wma.size() - 200 - 150, 0xFFFFFFFF)},
+        {"wav fmt size overflowing its offset", withLe32(wavSeed(), 16, 0xFFFFFFFF)},
+        {"wav fmt size pointing past the end", withLe32(wavSeed(), 16, 0x7FFFFFFF)},
+        {"mpeg header in the last window bytes",
+         ByteBuilder().fill(1729, 0).u8(0xFF).u8(0xE5).u8(0xE8).u8(0).fill(300).data()},
+        {"mpeg xing counts of -1",
+         mp3::xingStream(0xFFFFFFFF, 0xFFFFFFFF, 36, mp3::kStereo128, 417, 3).data()},
+        {"mpeg just headers", Bytes(5000, 0xFF)},
+        {"empty", Bytes{}},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        readAll(bytes);
+    }
+}
+
+} // namespace
+} // namespace tags
