@@ -1,6 +1,7 @@
 #include "tags/MPEGaudio.h"
 
 #include "MpegBuilder.h"
+#include "TagFixtures.h"
 #include "TempFile.h"
 
 #include <gtest/gtest.h>
@@ -202,21 +203,12 @@ TEST(MpegVendorSearch, NearestTheEndWithinRange) {
 // ---- The whole reader over byte-built files ------------------------------------------------
 
 std::vector<std::uint8_t> id3v1Tag(std::string_view title, std::string_view artist) {
-    ByteBuilder b;
-    b.text("TAG").text(title).fill(30 - title.size()).text(artist).fill(30 - artist.size());
-    b.fill(30 + 4 + 30).u8(12);
-    return b;
+    return tagfixtures::id3v1(title, artist);
 }
 
 std::vector<std::uint8_t> id3v2Tag(std::string_view title) {
-    ByteBuilder frame;
-    frame.text("TIT2").be32(static_cast<std::uint32_t>(title.size() + 1)).u8(0).u8(0);
-    frame.u8(0).text(title);
-    ByteBuilder b;
-    const std::size_t body = frame.size() + 20; // and some padding
-    b.text("ID3").u8(3).u8(0).u8(0).u8(0).u8(0).u8(0).u8(static_cast<std::uint8_t>(body));
-    b.bytes(frame).fill(20);
-    return b;
+    return tagfixtures::id3v2(3, {tagfixtures::frame(3, "TIT2", tagfixtures::latin1Text(title))},
+                              20);
 }
 
 TEST(MPEGaudio, ConstantBitRateStreamWithTags) {

@@ -3,6 +3,7 @@
 
 #include "AsfBuilder.h"
 #include "MpegBuilder.h"
+#include "TagFixtures.h"
 #include "tags/MPEGaudio.h"
 #include "tags/WAVfile.h"
 #include "tags/WMAfile.h"
@@ -79,15 +80,12 @@ Bytes wmaSeed() {
 }
 
 Bytes mpegSeed() {
+    namespace tf = tagfixtures;
     ByteBuilder b;
-    b.text("ID3").u8(3).u8(0).u8(0).u8(0).u8(0).u8(0).u8(30);
-    b.text("TIT2").be32(6).u8(0).u8(0).u8(0).text("Titre").fill(14); // 30 bytes of body
+    b.bytes(tf::id3v2(3, {tf::frame(3, "TIT2", tf::latin1Text("Titre"))}, 14));
     b.bytes(mp3::xingStream(20, 8340, 36, mp3::kStereo128, 417, 12));
-    b.text("APETAGEX").le32(2000).le32(32 + 20).le32(1).le32(0).fill(8);
-    b.le32(5).le32(0).text("Title").u8(0).text("Titre");
-    b.text("APETAGEX").le32(2000).le32(32 + 20).le32(1).le32(0).fill(8);
-    b.text("TAG").text("Titre").fill(25).text("Artiste").fill(23).fill(64).u8(1);
-    return b;
+    b.bytes(tf::ape(2000, {tf::apeItem("Title", tf::bytes("Titre"))}, true));
+    return b.bytes(tf::id3v1("Titre", "Artiste"));
 }
 
 // Every reader, over the same bytes; the checks are those of the sanitizers.
