@@ -72,11 +72,13 @@ const FileRange::Block* FileRange::cachedBlock(std::uint64_t offset, std::size_t
 const FileRange::Block* FileRange::fillBlock(std::uint64_t offset) {
     Block& b = m_cache->blocks[m_cache->next];
     m_cache->next = (m_cache->next + 1) % m_cache->blocks.size();
-    // Reads near the end take the file's last block, so the tail tags share one read.
-    b.start =
-        m_size - offset <= kBlockSize ? (m_size > kBlockSize ? m_size - kBlockSize : 0) : offset;
+    // Reads near the end take the file's last kTailBlockSize bytes, so the tail tags share
+    // one read; other reads take a whole block from where they start.
+    const bool nearEnd = m_size - offset <= kTailBlockSize;
+    b.start = nearEnd ? (m_size > kTailBlockSize ? m_size - kTailBlockSize : 0) : offset;
     b.length = 0;
-    const auto got = readDirect(b.start, b.data);
+    const auto got =
+        readDirect(b.start, std::span(b.data).first(nearEnd ? kTailBlockSize : kBlockSize));
     if (!got)
         return nullptr;
     b.length = *got;
@@ -90,11 +92,11 @@ std::optional<std::size_t> FileRange::readAt(std::uint64_t offset, std::span<std
         return 0;
     const std::size_t count =
         static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), m_size - offset));
-    if (count > kBlockSize / 2)
+    const Block* b = m_cache ? cachedBlock(offset, count) : nullptr;
+    if (!b && count > kBlockSize / 2)
         return readDirect(offset, out.first(count));
     if (!m_cache)
-        m_cache = std::make_unique<Cache>();
-    const Block* b = cachedBlock(offset, count);
+        m_cache = std::make_unique_for_overwrite<Cache>();
     if (!b)
         b = fillBlock(offset);
     if (!b)

@@ -31,13 +31,17 @@ public:
     // Convenience for callers that want a buffer: the bytes at offset, possibly fewer at the end.
     std::optional<std::vector<std::uint8_t>> read(std::uint64_t offset, std::size_t length);
 
-    static constexpr std::size_t kBlockSize = 4096;
+    // Large enough that the head block holds a small ID3v2 tag and the MPEG frame search
+    // after it, and the tail block the tags and the encoder search at the end.
+    static constexpr std::size_t kBlockSize = 8192;
+    // The tail tags and the encoder search need less than this at the end.
+    static constexpr std::size_t kTailBlockSize = kBlockSize / 2;
 
 private:
     struct Block {
         std::uint64_t start = 0;
         std::size_t length = 0;
-        std::array<std::uint8_t, kBlockSize> data{};
+        std::array<std::uint8_t, kBlockSize> data; // filled before it is read
     };
     struct Cache {
         std::array<Block, 2> blocks;

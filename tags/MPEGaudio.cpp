@@ -177,9 +177,9 @@ std::string searchVendor(ByteSpan window, std::uint16_t range) {
         r = kSearchWindow - 8;
     for (std::size_t i = 0; i <= r; ++i) {
         const std::size_t at = kSearchWindow - i - 8;
-        if (matchesAt(w, at, "LAME"))
+        if (w[at] == 'L' && matchesAt(w, at, "LAME"))
             return windows1252ToUtf8(ByteSpan(w).subspan(at, 8));
-        if (matchesAt(w, at, "GOGO"))
+        if (w[at] == 'G' && matchesAt(w, at, "GOGO"))
             return "GOGO";
     }
     return {};
