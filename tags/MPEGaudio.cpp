@@ -1,7 +1,5 @@
 #include "tags/MPEGaudio.h"
 
-#include "tags/FileRange.h"
-
 #include <algorithm>
 #include <cmath>
 
@@ -262,17 +260,6 @@ bool TMPEGaudio::parse(ByteSource& file) {
     if (!m_frame.Found)
         Clear();
     return ok;
-}
-
-bool TMPEGaudio::parse(ByteSpan fileBytes) {
-    MemorySource source(fileBytes);
-    return parse(source);
-}
-
-bool TMPEGaudio::LoadFromFile(const std::string& path) {
-    Clear();
-    auto file = FileRange::open(path);
-    return file && parse(*file);
 }
 
 bool TMPEGaudio::Valid() const {

@@ -5,6 +5,7 @@
 
 #include "tags/APEtag.h"
 #include "tags/ByteSource.h"
+#include "tags/FileRange.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tags/TagBytes.h"
@@ -90,10 +91,13 @@ public:
 
     // Clears, runs the three tag readers, then finds the first frame. True when every read
     // succeeded; Valid tells whether the file is a usable MPEG audio stream.
-    bool LoadFromFile(const std::string& path);
+    bool LoadFromFile(const std::string& path) {
+        Clear();
+        return parseFile(*this, path);
+    }
     // The same over an open file or a buffer holding a whole file.
     bool parse(ByteSource& file);
-    bool parse(ByteSpan fileBytes);
+    bool parse(ByteSpan fileBytes) { return parseBytes(*this, fileBytes); }
     void Clear() { *this = TMPEGaudio(); }
 
     bool Valid() const;

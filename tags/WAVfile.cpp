@@ -1,7 +1,6 @@
 #include "tags/WAVfile.h"
 
 #include "tags/ChannelName.h"
-#include "tags/FileRange.h"
 #include "tags/TagBytes.h"
 
 #include <array>
@@ -87,17 +86,6 @@ bool TWAVfile::parse(ByteSource& file) {
     if (nextAt >= 0 && !file.readExact(static_cast<std::uint64_t>(nextAt), next))
         return false;
     return decode(header, nextAt >= 0 ? ByteSpan(next) : ByteSpan());
-}
-
-bool TWAVfile::parse(ByteSpan fileBytes) {
-    MemorySource source(fileBytes);
-    return parse(source);
-}
-
-bool TWAVfile::LoadFromFile(const std::string& path) {
-    Clear();
-    auto file = FileRange::open(path);
-    return file && parse(*file);
 }
 
 } // namespace tags

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tags/ByteSource.h"
+#include "tags/FileRange.h"
 #include "tags/TagBytes.h"
 
 #include <cstdint>
@@ -23,7 +24,10 @@ public:
 
     TWAVfile() = default;
 
-    bool LoadFromFile(const std::string& path);
+    bool LoadFromFile(const std::string& path) {
+        Clear();
+        return parseFile(*this, path);
+    }
     void Clear() { *this = TWAVfile(); }
 
     // File offset of the chunk following "fmt " when the header needs it (offset 36 does
@@ -33,7 +37,7 @@ public:
     // Reads the header bytes from an open file or a buffer holding a whole file. False
     // when the bytes needed are missing; Valid tells whether the file is a usable WAV file.
     bool parse(ByteSource& file);
-    bool parse(ByteSpan fileBytes);
+    bool parse(ByteSpan fileBytes) { return parseBytes(*this, fileBytes); }
     // Decodes the header. `nextChunk` holds the kNextChunkBytes at nextChunkOffset()
     // (empty when that is -1); false when either holds too few bytes.
     bool decode(ByteSpan header, ByteSpan nextChunk);

@@ -1,7 +1,6 @@
 #include "tags/WMAfile.h"
 
 #include "tags/ChannelName.h"
-#include "tags/FileRange.h"
 #include "tags/SourceReader.h"
 #include "tags/TagBytes.h"
 
@@ -296,19 +295,8 @@ bool TWMAfile::parse(ByteSource& source) {
     return true;
 }
 
-bool TWMAfile::parse(ByteSpan fileBytes) {
-    MemorySource source(fileBytes);
-    return parse(source);
-}
-
 std::string_view TWMAfile::ChannelModeName() const {
     return channelName(m_channels);
-}
-
-bool TWMAfile::LoadFromFile(const std::string& path) {
-    Clear();
-    auto file = FileRange::open(path);
-    return file && parse(*file);
 }
 
 } // namespace tags

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tags/ByteSource.h"
+#include "tags/FileRange.h"
 #include "tags/TagBytes.h"
 
 #include <cstdint>
@@ -16,13 +17,16 @@ class TWMAfile {
 public:
     TWMAfile() = default;
 
-    bool LoadFromFile(const std::string& path);
+    bool LoadFromFile(const std::string& path) {
+        Clear();
+        return parseFile(*this, path);
+    }
     void Clear() { *this = TWMAfile(); }
 
     // The header walk over any source. True when the walk reached its end (whether or
     // not the bytes are ASF); false when the source ends before a field the walk needs.
     bool parse(ByteSource& source);
-    bool parse(ByteSpan fileBytes);
+    bool parse(ByteSpan fileBytes) { return parseBytes(*this, fileBytes); }
 
     bool Valid() const { return m_valid; }
     std::int64_t FileSize() const { return m_fileSize; }
