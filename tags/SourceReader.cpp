@@ -23,4 +23,9 @@ std::optional<std::uint32_t> SourceReader::u32le() {
     return read(b) ? readU32LE(b, 0) : std::nullopt;
 }
 
+std::optional<std::uint64_t> SourceReader::u64le() {
+    std::array<std::uint8_t, 8> b;
+    return read(b) ? readU64LE(b, 0) : std::nullopt;
+}
+
 } // namespace tags

@@ -23,6 +23,7 @@ public:
     bool read(std::span<std::uint8_t> out);
     std::optional<std::uint16_t> u16le();
     std::optional<std::uint32_t> u32le();
+    std::optional<std::uint64_t> u64le();
 
 private:
     ByteSource& m_source;

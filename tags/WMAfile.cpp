@@ -83,7 +83,9 @@ constexpr std::array<NamedSlot, 7> kDescriptorSlots = {{
 }};
 
 struct Header {
-    std::uint32_t maxBitRate = 0; // bit/s
+    std::uint32_t maxBitRate = 0;   // bit/s
+    std::uint64_t playDuration = 0; // 100 ns units, preroll included
+    std::uint64_t preroll = 0;      // ms
     std::uint16_t channels = 0;
     std::uint32_t sampleRate = 0;
     std::uint32_t byteRate = 0; // average bytes per second
@@ -131,11 +133,27 @@ std::optional<std::u16string> readString(SourceReader& in, std::uint16_t n) {
     return s;
 }
 
+// Entered 20 bytes into the object; the play duration is at 64, the preroll at 80 and the
+// maximum bit rate at 100.
 bool readFileProperties(SourceReader& in, Header& h) {
-    in.skip(80);
+    in.skip(44);
+    h.playDuration = in.u64le().value_or(0);
+    in.skip(8);
+    h.preroll = in.u64le().value_or(0);
+    in.skip(12);
     const auto rate = in.u32le();
     h.maxBitRate = rate.value_or(0);
     return rate.has_value();
+}
+
+// The stream's own play time when the file says it; else the length over the maximum bit
+// rate, which also counts the header and the packets' padding (8 to 22 % long on common
+// files).
+double durationOf(const Header& h, std::int64_t fileSize) {
+    constexpr std::uint64_t kUnitsPerMs = 10'000;
+    if (h.preroll < h.playDuration / kUnitsPerMs)
+        return double(h.playDuration - h.preroll * kUnitsPerMs) / 1e7;
+    return double(fileSize) * 8.0 / h.maxBitRate;
 }
 
 bool readStreamProperties(SourceReader& in, Header& h) {
@@ -283,7 +301,7 @@ bool TWMAfile::parse(ByteSource& source) {
     m_fileSize = static_cast<std::int64_t>(source.size());
     m_channels = static_cast<std::uint8_t>(h.channels);
     m_sampleRate = static_cast<std::int32_t>(h.sampleRate);
-    m_duration = double(m_fileSize) * 8.0 / h.maxBitRate;
+    m_duration = durationOf(h, m_fileSize);
     m_bitRate = static_cast<std::int32_t>(h.byteRate * 8 / 1000);
     m_title = trimmed(h.slots[kTitle]);
     m_artist = trimmed(h.slots[kArtist]);

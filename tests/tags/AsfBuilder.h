@@ -30,8 +30,13 @@ inline std::vector<std::uint8_t> object(const std::vector<std::uint8_t>& id,
     return ByteBuilder().bytes(id).le64(24 + body.size()).bytes(body);
 }
 
-inline std::vector<std::uint8_t> fileProperties(std::uint32_t maxBitRate) {
-    return object(kFilePropertiesId, ByteBuilder().fill(76).le32(maxBitRate));
+// playDuration in 100 ns units, preroll in ms; 0 leaves them unset as some writers do.
+inline std::vector<std::uint8_t> fileProperties(std::uint32_t maxBitRate,
+                                                std::uint64_t playDuration = 0,
+                                                std::uint64_t preroll = 0) {
+    return object(
+        kFilePropertiesId,
+        ByteBuilder().fill(40).le64(playDuration).fill(8).le64(preroll).fill(12).le32(maxBitRate));
 }
 
 inline std::vector<std::uint8_t> streamProperties(std::uint16_t channels, std::uint32_t sampleRate,

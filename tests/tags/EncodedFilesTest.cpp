@@ -201,13 +201,9 @@ TEST_F(EncodedFiles, WmaFilesAgreeWithTheEncoder) {
         EXPECT_EQ(wma.Title(), u"Chanson \u00e0 boire");
         EXPECT_EQ(wma.Artist(), u"Les Fr\u00e8res");
         EXPECT_EQ(wma.Album(), u"Disque");
-        // The duration is the file length over the maximum bit rate, which also counts
-        // the header and the packets' padding: ffmpeg's files come out 8 % (128 kbit/s) to
-        // 22 % (32 kbit/s) long.
-        const double length = double(fs::file_size(path));
-        EXPECT_DOUBLE_EQ(wma.Duration(), length * 8 / (c.bitRate * 1000.0));
-        EXPECT_GE(wma.Duration(), 6.0);
-        EXPECT_LE(wma.Duration(), 6.0 * 1.25);
+        // Within one 2048-sample frame of what ffprobe measures.
+        EXPECT_NEAR(wma.Duration(), ffprobe(path).duration, 2048.0 / c.sampleRate);
+        EXPECT_NEAR(wma.Duration(), 6.0, 2048.0 / c.sampleRate);
     }
 }
 

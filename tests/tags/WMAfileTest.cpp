@@ -26,6 +26,34 @@ TEST(WMAfile, StreamValuesAndFormulas) {
     EXPECT_DOUBLE_EQ(wma.Duration(), 100.0);
 }
 
+TEST(WMAfile, DurationIsThePlayTimeLessThePrerollWhenTheFileGivesIt) {
+    struct Case {
+        std::uint64_t playDuration; // 100 ns
+        std::uint64_t preroll;      // ms
+        double duration;
+    };
+    // 1 200 000 bytes at 96 kbit/s: 100 s by length when the play time is missing or
+    // not longer than the preroll.
+    const Case cases[] = {
+        {63'250'000'000, 3'000, 6'322.0},
+        {12'345'678, 0, 1.2345678},
+        {0, 0, 100.0},
+        {30'000'000, 3'000, 100.0},
+        {~std::uint64_t{0}, ~std::uint64_t{0}, 100.0},
+    };
+    TWMAfile wma;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.playDuration);
+        std::vector<std::vector<std::uint8_t>> objects = {
+            asf::fileProperties(96'000, c.playDuration, c.preroll),
+            asf::streamProperties(2, 44100, 16000)};
+        const std::size_t headerBytes = asf::file(objects).size();
+        ASSERT_TRUE(wma.parse(asf::file(objects, 1'200'000 - headerBytes)));
+        ASSERT_TRUE(wma.Valid());
+        EXPECT_NEAR(wma.Duration(), c.duration, 1e-9);
+    }
+}
+
 TEST(WMAfile, ContentDescriptionGivesTitleArtistComment) {
     TWMAfile wma;
     ASSERT_TRUE(wma.parse(asf::stereoFile(
