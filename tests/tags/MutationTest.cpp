@@ -3,6 +3,7 @@
 // readers never read outside the bytes they were given, never hang, and always produce sound
 // UTF-8 text of bounded length.
 
+#include "Mutator.h"
 #include "TagFixtures.h"
 #include "tags/APEtag.h"
 #include "tags/ID3v1.h"
@@ -17,6 +18,7 @@
 namespace {
 
 using namespace tagfixtures;
+using tags::test::mutate;
 
 std::vector<Bytes> validFiles() {
     const Bytes audio(64, 0xFF);
@@ -61,44 +63,6 @@ std::vector<Bytes> validFiles() {
         cat({audio, apeV1, id3v1("Both")}),
         cat({id3v2(3, {frame(3, "TIT2", latin1Text("All"))}), audio, apeV2, v11}),
     };
-}
-
-Bytes mutate(Bytes b, std::mt19937& rng) {
-    const auto pick = [&](std::size_t n) {
-        return n == 0 ? std::size_t{0} : std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
-    };
-    static constexpr std::uint32_t kOddValues[] = {0xFFFFFFFF, 0x7FFFFFFF, 0x80000000, 0,
-                                                   0x0FFFFFFF, 1,          0x7F7F7F7F, 0xFFFFFFF0};
-    const int steps = 1 + static_cast<int>(pick(2));
-    for (int s = 0; s < steps && !b.empty(); ++s) {
-        switch (pick(5)) {
-        case 0: // bit flips
-            for (std::size_t n = 1 + pick(4); n > 0; --n)
-                b[pick(b.size())] ^= std::uint8_t(1u << pick(8));
-            break;
-        case 1: // cut the end
-            b.resize(pick(b.size() + 1));
-            break;
-        case 2: // cut the start
-            b.erase(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(pick(b.size() + 1)));
-            break;
-        case 3: { // a length field of an odd value, in either byte order
-            const std::uint32_t v = kOddValues[pick(std::size(kOddValues))];
-            const Bytes field = pick(2) ? le32(v) : be32(v);
-            const std::size_t at = pick(b.size());
-            for (std::size_t i = 0; i < 4 && at + i < b.size(); ++i)
-                b[at + i] = field[i];
-            break;
-        }
-        default: { // a run of zero or 0xFF bytes
-            const std::size_t at = pick(b.size());
-            const std::uint8_t fill = pick(2) ? 0xFF : 0x00;
-            for (std::size_t i = 0, n = 1 + pick(16); i < n && at + i < b.size(); ++i)
-                b[at + i] = fill;
-        }
-        }
-    }
-    return b;
 }
 
 void expectSoundText(const std::string& text, std::size_t maxBytes, std::size_t variant) {

@@ -3,6 +3,7 @@
 
 #include "AsfBuilder.h"
 #include "MpegBuilder.h"
+#include "Mutator.h"
 #include "TagFixtures.h"
 #include "tags/MPEGaudio.h"
 #include "tags/WAVfile.h"
@@ -20,44 +21,11 @@ using Bytes = std::vector<std::uint8_t>;
 namespace asf = test::asf;
 namespace mp3 = test::mp3;
 
-// Variants of a valid input: bit flips, truncations, length fields set to 0, small, huge
-// or all ones, and stretches of bytes overwritten.
 std::vector<Bytes> mutations(const Bytes& seed, int count, std::uint32_t rngSeed) {
     std::mt19937 rng(rngSeed);
-    auto below = [&rng](std::size_t n) {
-        return n == 0 ? 0 : std::uniform_int_distribution<std::size_t>(0, n - 1)(rng);
-    };
-    constexpr std::uint32_t kLengths[] = {0,          1,          23,         24,
-                                          0x7FFFFFFF, 0x80000000, 0xFFFFFFF0, 0xFFFFFFFF};
     std::vector<Bytes> out;
-    for (int k = 0; k < count; ++k) {
-        Bytes b = seed;
-        const int edits = 1 + static_cast<int>(below(4));
-        for (int e = 0; e < edits && !b.empty(); ++e) {
-            switch (below(4)) {
-            case 0:
-                b[below(b.size())] ^= static_cast<std::uint8_t>(1u << below(8));
-                break;
-            case 1:
-                b.resize(below(b.size() + 1));
-                break;
-            case 2: {
-                const std::uint32_t v = kLengths[below(std::size(kLengths))];
-                const std::size_t at = below(b.size());
-                for (std::size_t i = 0; i < 4 && at + i < b.size(); ++i)
-                    b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-                break;
-            }
-            default: {
-                const std::size_t at = below(b.size());
-                const std::uint8_t v = static_cast<std::uint8_t>(below(256));
-                for (std::size_t i = at; i < std::min(b.size(), at + 1 + below(16)); ++i)
-                    b[i] = v;
-            }
-            }
-        }
-        out.push_back(std::move(b));
-    }
+    for (int k = 0; k < count; ++k)
+        out.push_back(test::mutate(seed, rng));
     return out;
 }
 
