@@ -22,6 +22,8 @@ public:
 
     // Scramble_n: position of frequency k after the forward transform of length n.
     std::span<const std::uint16_t> scramble(int n) const;
+    // Its inverse: the frequency the forward transform of length n leaves at position p.
+    std::span<const std::uint16_t> frequencies(int n) const;
     // Entries 0..K of the twiddle table of length n (n >= 32): entry j = (cos, sin)(2 pi j / n);
     // K = n/4 - 1 up to 512 and n/8 - 1 from 1024 up. Entry 0 is (1, 0).
     std::span<const TComplex> twiddles(int n) const;
@@ -36,6 +38,7 @@ private:
     static constexpr int kTwiddleEntries = 2168; // K + 1 summed over the nine tables
 
     std::uint16_t m_scramble[kScrambleEntries];
+    std::uint16_t m_frequencies[kScrambleEntries];
     TComplex m_twiddles[kTwiddleEntries];
     int m_twiddleOffset[14] = {};
 };

@@ -8,6 +8,7 @@
 #if defined(__SSE__)
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <xmmintrin.h>
 
@@ -219,8 +220,8 @@ inline void inverse32(V* v, const WideTwiddles& wide) {
         inverseButterfly(v[j], v[j + 4], v[j + 8], v[j + 12], w[j]);
 }
 
-// Where the forward leaves put their results: back in place, or at the same positions of
-// another block (natural order is then one gather away, without a copy).
+// Where the forward leaves put their results: back in place, at the same positions of
+// another block, or straight at the natural position of each frequency in the output block.
 struct InPlace {
     template <int Count>
     void put(TComplex* a, const V* v) const {
@@ -240,18 +241,38 @@ struct Relocated {
     }
 };
 
-// One pass over a segment of n >= 64 (quarter q = n/4; two k per vector, four per step).
+struct NaturalOrder {
+    const TComplex* base;           // start of the transformed block
+    TComplex* out;                  // start of the output block
+    const std::uint16_t* frequency; // frequency left at each position of the block
+
+    template <int Count>
+    void put(TComplex* a, const V* v) const {
+        const std::uint16_t* at = frequency + (a - base);
+        for (int j = 0; j < Count; ++j) {
+            _mm_storel_pi(reinterpret_cast<__m64*>(out + at[2 * j]), v[j]);
+            _mm_storeh_pi(reinterpret_cast<__m64*>(out + at[2 * j + 1]), v[j]);
+        }
+    }
+};
+
+// One pass over a segment of n >= 64 (quarter q = n/4; two k per vector, four per step),
+// reading `from` and writing `to`, which may be the same block.
 template <void (*Butterfly)(V&, V&, V&, V&, const Twiddle&)>
-void pass(TComplex* a, int n, const Twiddle* w) {
+void pass(const TComplex* from, TComplex* to, int n, const Twiddle* w) {
     const int q = n / 4;
-    TComplex* p0 = a;
-    TComplex* p1 = a + q;
-    TComplex* p2 = a + 2 * q;
-    TComplex* p3 = a + 3 * q;
+    const TComplex* s0 = from;
+    const TComplex* s1 = from + q;
+    const TComplex* s2 = from + 2 * q;
+    const TComplex* s3 = from + 3 * q;
+    TComplex* p0 = to;
+    TComplex* p1 = to + q;
+    TComplex* p2 = to + 2 * q;
+    TComplex* p3 = to + 3 * q;
     for (int k = 0; k < q; k += 4, w += 2) {
-        V a0 = load(p0 + k), a1 = load(p1 + k), a2 = load(p2 + k), a3 = load(p3 + k);
-        V b0 = load(p0 + k + 2), b1 = load(p1 + k + 2), b2 = load(p2 + k + 2),
-          b3 = load(p3 + k + 2);
+        V a0 = load(s0 + k), a1 = load(s1 + k), a2 = load(s2 + k), a3 = load(s3 + k);
+        V b0 = load(s0 + k + 2), b1 = load(s1 + k + 2), b2 = load(s2 + k + 2),
+          b3 = load(s3 + k + 2);
         Butterfly(a0, a1, a2, a3, w[0]);
         Butterfly(b0, b1, b2, b3, w[1]);
         store(p0 + k, a0), store(p1 + k, a1), store(p2 + k, a2), store(p3 + k, a3);
@@ -259,33 +280,36 @@ void pass(TComplex* a, int n, const Twiddle* w) {
     }
 }
 
+// The forward transform of the segment read from `from` and written to `a` (the same block
+// or another one); below the first pass it runs in place in `a`.
 template <typename Sink>
-void forwardSegment(TComplex* a, int n, const Sink& sink, const WideTwiddles& wide) {
+void forwardSegment(const TComplex* from, TComplex* a, int n, const Sink& sink,
+                    const WideTwiddles& wide) {
     V v[16];
     switch (n) {
     case 4:
-        loadAll<2>(a, v);
+        loadAll<2>(from, v);
         forward4(v);
         return sink.template put<2>(a, v);
     case 8:
-        loadAll<4>(a, v);
+        loadAll<4>(from, v);
         forward8(v, wide);
         return sink.template put<4>(a, v);
     case 16:
-        loadAll<8>(a, v);
+        loadAll<8>(from, v);
         forward16(v, wide);
         return sink.template put<8>(a, v);
     case 32:
-        loadAll<16>(a, v);
+        loadAll<16>(from, v);
         forward32(v, wide);
         return sink.template put<16>(a, v);
     default:
         break;
     }
-    pass<forwardButterfly>(a, n, wide.forLength(n));
-    forwardSegment(a, n / 2, sink, wide);
-    forwardSegment(a + n / 2, n / 4, sink, wide);
-    forwardSegment(a + 3 * n / 4, n / 4, sink, wide);
+    pass<forwardButterfly>(from, a, n, wide.forLength(n));
+    forwardSegment(a, a, n / 2, sink, wide);
+    forwardSegment(a + n / 2, a + n / 2, n / 4, sink, wide);
+    forwardSegment(a + 3 * n / 4, a + 3 * n / 4, n / 4, sink, wide);
 }
 
 void inverseSegment(TComplex* a, int n, const WideTwiddles& wide) {
@@ -313,13 +337,13 @@ void inverseSegment(TComplex* a, int n, const WideTwiddles& wide) {
     inverseSegment(a, n / 2, wide);
     inverseSegment(a + n / 2, n / 4, wide);
     inverseSegment(a + 3 * n / 4, n / 4, wide);
-    pass<inverseButterfly>(a, n, wide.forLength(n));
+    pass<inverseButterfly>(a, a, n, wide.forLength(n));
 }
 
 void forward(TComplex* a, int n) {
     if (n == 2)
         return store(a, butterfly2(load(a)));
-    forwardSegment(a, n, InPlace{}, WideTwiddles::instance());
+    forwardSegment(a, a, n, InPlace{}, WideTwiddles::instance());
 }
 
 inline V loadPair(const TComplex* low, const TComplex* high) {
@@ -331,11 +355,6 @@ inline V loadPair(const TComplex* low, const TComplex* high) {
 // so taking them one after the other reads each cache line of `scrambled` in one go.
 void gather(TComplex* a, int n, const TComplex* scrambled) {
     const std::uint16_t* table = Tables::instance().scramble(n).data();
-    if (n < 16) {
-        for (int i = 0; i < n; i += 2)
-            store(a + i, loadPair(scrambled + table[i], scrambled + table[i + 1]));
-        return;
-    }
     const int e = n / 8;
     for (int k = 0; k < e; k += 2) {
         for (int t = 0; t < 8; ++t) {
@@ -345,12 +364,25 @@ void gather(TComplex* a, int n, const TComplex* scrambled) {
     }
 }
 
-// The leaves leave the scrambled result in `scratch` and the gather brings it back in natural
-// order: the scrambled transform and the reordering without the copy between them.
+// Storing each leaf value at its frequency scatters writes over the whole output; that pays
+// while the data and the scratch block stay in the first-level cache together.
+constexpr int kScatterLimit = 4096;
+
+// Up to kScatterLimit the first pass moves the data to `scratch`, the rest of the transform
+// runs there and the leaves store each frequency at its place in `a`: reordering costs
+// little beyond the scrambled transform (segments of 32 and fewer go from registers straight
+// back to `a`). Above, the leaves leave the scrambled result in `scratch` and one
+// cache-friendly gather brings it back.
 void forwardNatural(TComplex* a, int n, TComplex* scratch) {
     if (n <= 2)
         return forward(a, n);
-    forwardSegment(a, n, Relocated{a, scratch}, WideTwiddles::instance());
+    const WideTwiddles& wide = WideTwiddles::instance();
+    const bool aligned = reinterpret_cast<std::uintptr_t>(scratch) % 16 == 0;
+    if (n <= 32 || (n <= kScatterLimit && aligned)) {
+        const NaturalOrder sink{scratch, a, Tables::instance().frequencies(n).data()};
+        return forwardSegment(a, scratch, n, sink, wide);
+    }
+    forwardSegment(a, a, n, Relocated{a, scratch}, wide);
     gather(a, n, scratch);
 }
 

@@ -45,6 +45,11 @@ Tables::Tables() {
         for (int i = start; i < start + length / 2; ++i)
             ++next[i];
     }
+    for (int n = 2; n <= kMaxFFTLength; n *= 2) {
+        const int first = n - 2;
+        for (int k = 0; k < n; ++k)
+            m_frequencies[first + m_scramble[first + k]] = std::uint16_t(k);
+    }
 
     int offset = 0;
     for (int n = 32; n <= kMaxFFTLength; n *= 2) {
@@ -64,6 +69,12 @@ std::span<const std::uint16_t> Tables::scramble(int n) const {
     if (!isTransformLength(n))
         return {};
     return {m_scramble + (n - 2), static_cast<std::size_t>(n)};
+}
+
+std::span<const std::uint16_t> Tables::frequencies(int n) const {
+    if (!isTransformLength(n))
+        return {};
+    return {m_frequencies + (n - 2), static_cast<std::size_t>(n)};
 }
 
 std::span<const TComplex> Tables::twiddles(int n) const {

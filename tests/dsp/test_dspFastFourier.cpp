@@ -374,6 +374,30 @@ TEST(FreeRoutines, NaturalOrderDoesNotDependOnTheScratchBlock) {
     }
 }
 
+// Natural order is reached by other routes than the scrambled transform (values stored at
+// their frequency by the last stages, or gathered afterwards): it must still be exactly that
+// result, reordered, with an aligned scratch block or not.
+TEST(FreeRoutines, NaturalOrderIsTheScrambledResultReordered) {
+    TDCFFT fft;
+    std::vector<TComplex> unaligned(kMaxFFTLength + 1);
+    for (const TFFTImplementation implementation : kImplementations) {
+        for (const int n : kLengths) {
+            SCOPED_TRACE(testing::Message() << nameOf(implementation) << " n=" << n);
+            const std::vector<TComplex> x = randomSignal(n, 41u + unsigned(n));
+            const std::vector<TComplex> scrambled = run(implementation, x, false, false, true);
+            const auto scramble = ScrambleTable(n);
+            for (TComplex* scratch : {fft.ReorderBuffer(), unaligned.data() + 1}) {
+                std::copy(x.begin(), x.end(), fft.ComplexBuffer());
+                ComplexFFT(implementation, fft.ComplexBuffer(), n, false, scratch, true, true);
+                for (int k = 0; k < n; ++k) {
+                    ASSERT_EQ(fft.ComplexBuffer()[k].re, scrambled[scramble[k]].re) << k;
+                    ASSERT_EQ(fft.ComplexBuffer()[k].im, scrambled[scramble[k]].im) << k;
+                }
+            }
+        }
+    }
+}
+
 TEST(FreeRoutines, ReorderGathersOrScattersWithOrWithoutScratch) {
     const std::uint16_t table[] = {2, 0, 3, 1};
     const std::vector<TComplex> x{{0, 10}, {1, 11}, {2, 12}, {3, 13}};
