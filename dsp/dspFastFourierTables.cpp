@@ -14,6 +14,13 @@ constexpr int log2Of(int n) {
     return bits;
 }
 
+// The table of length n in storage that holds the tables of every length one after the other.
+std::span<const std::uint16_t> tableOfLength(const std::uint16_t* storage, int n) {
+    if (!isTransformLength(n))
+        return {};
+    return {storage + (n - 2), static_cast<std::size_t>(n)};
+}
+
 int twiddleCount(int n) {
     return n <= 512 ? n / 4 - 1 : n / 8 - 1;
 }
@@ -66,15 +73,11 @@ Tables::Tables() {
 }
 
 std::span<const std::uint16_t> Tables::scramble(int n) const {
-    if (!isTransformLength(n))
-        return {};
-    return {m_scramble + (n - 2), static_cast<std::size_t>(n)};
+    return tableOfLength(m_scramble, n);
 }
 
 std::span<const std::uint16_t> Tables::frequencies(int n) const {
-    if (!isTransformLength(n))
-        return {};
-    return {m_frequencies + (n - 2), static_cast<std::size_t>(n)};
+    return tableOfLength(m_frequencies, n);
 }
 
 std::span<const TComplex> Tables::twiddles(int n) const {

@@ -39,16 +39,31 @@ void tuval(benchmark::State& state, TFFTImplementation implementation, bool reOr
     state.SetItemsProcessed(state.iterations());
 }
 
-double secondsPerRun(fftwf_plan plan) {
+// Runs `transform` `runs` times in one block and keeps in `best` the fastest time per run seen
+// so far, in nanoseconds.
+template <typename Transform>
+void fastestBlock(double& best, int runs, Transform&& transform) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < runs; ++i)
+        transform();
+    benchmark::ClobberMemory();
+    const std::chrono::duration<double, std::nano> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count() / runs);
+}
+
+double nanosecondsPerRun(fftwf_plan plan) {
     double best = 1e30;
-    for (int round = 0; round < 20; ++round) {
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < 20; ++i)
-            fftwf_execute(plan);
-        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count() / 20);
-    }
+    for (int round = 0; round < 20; ++round)
+        fastestBlock(best, 20, [plan] { fftwf_execute(plan); });
     return best;
+}
+
+// FFTW's aligned buffer of n zeros; freed with fftwf_free.
+fftwf_complex* zeroedBuffer(int n) {
+    auto* data = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * std::size_t(n)));
+    for (int i = 0; i < n; ++i)
+        data[i][0] = data[i][1] = 0.0f;
+    return data;
 }
 
 // On a busy machine FFTW_MEASURE can settle on a slow plan; planning a few times from fresh
@@ -60,7 +75,7 @@ fftwf_plan bestMeasuredPlan(int n, fftwf_complex* data) {
         fftwf_forget_wisdom();
         // FFTW's backward sign is e^(+i...), the sign of our forward transform.
         fftwf_plan plan = fftwf_plan_dft_1d(n, data, data, FFTW_BACKWARD, FFTW_MEASURE);
-        const double time = secondsPerRun(plan);
+        const double time = nanosecondsPerRun(plan);
         if (time < bestTime) {
             std::swap(best, plan);
             bestTime = time;
@@ -73,13 +88,11 @@ fftwf_plan bestMeasuredPlan(int n, fftwf_complex* data) {
 
 void fftw(benchmark::State& state) {
     const int n = int(state.range(0));
-    auto* data = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * std::size_t(n)));
+    fftwf_complex* data = zeroedBuffer(n);
     // Planned once per size, whatever the number of repetitions.
     static std::map<int, fftwf_plan> plans;
     if (plans.find(n) == plans.end())
         plans[n] = bestMeasuredPlan(n, data);
-    for (int i = 0; i < n; ++i)
-        data[i][0] = data[i][1] = 0.0f;
     for (auto _ : state) {
         fftwf_execute_dft(plans[n], data, data);
         benchmark::ClobberMemory();
@@ -149,30 +162,19 @@ void versusFFTW(benchmark::State& state, bool reOrder) {
     }
     const int n = int(state.range(0));
     dsp::TDCFFT fft;
-    auto* data = static_cast<fftwf_complex*>(fftwf_malloc(sizeof(fftwf_complex) * std::size_t(n)));
-    for (int i = 0; i < n; ++i)
-        data[i][0] = data[i][1] = 0.0f;
+    fftwf_complex* data = zeroedBuffer(n);
     const fftwf_plan plan = bestMeasuredPlan(n, data);
     const int runs = std::max(4, 32768 / n);
-    const auto fastestBlock = [runs](double& best, auto&& transform) {
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < runs; ++i)
-            transform();
-        benchmark::ClobberMemory();
-        const std::chrono::duration<double, std::nano> took =
-            std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count() / runs);
-    };
     double ours = 1e30;
     double theirs = 1e30;
     double floor = 1e30;
     for (auto _ : state) {
-        fastestBlock(floor, [n] { additionsAlone(sseAdditions(n)); });
-        fastestBlock(ours, [&] {
+        fastestBlock(floor, runs, [n] { additionsAlone(sseAdditions(n)); });
+        fastestBlock(ours, runs, [&] {
             dsp::ComplexFFT(TFFTImplementation::SSE, fft.ComplexBuffer(), n, false,
                             fft.ReorderBuffer(), reOrder, true);
         });
-        fastestBlock(theirs, [&] { fftwf_execute(plan); });
+        fastestBlock(theirs, runs, [&] { fftwf_execute(plan); });
     }
     state.counters["ours_ns"] = ours;
     state.counters["fftw_ns"] = theirs;
